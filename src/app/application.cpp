@@ -1,0 +1,22 @@
+#include "app/application.h"
+
+#include <exception>
+
+#include "app/dialogs.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Vesk-HB"));
+    // Closing the settings window must not end the program.
+    setQuitOnLastWindowClosed(false);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        vhb::showError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        vhb::showError(QStringLiteral("Unknown error"));
+    }
+    return false;
+}

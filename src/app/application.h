@@ -1,0 +1,11 @@
+#pragma once
+#include <QApplication>
+
+// The application: an error that leaves any event handler is caught here, at
+// the event boundary, and shown in the error box; the program runs on with
+// its timers and endpoints as they were.
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

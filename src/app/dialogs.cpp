@@ -1,0 +1,83 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+#include <vector>
+
+namespace vhb {
+
+namespace {
+QuestionHook g_questionHook;
+ErrorHook g_errorHook;
+QString g_programFilePath;
+QPointer<QMessageBox> g_errorBox;
+}  // namespace
+
+struct TopmostLowered::Saved {
+    struct Entry {
+        QPointer<QWidget> widget;
+        bool visible;
+    };
+    std::vector<Entry> entries;
+};
+
+TopmostLowered::TopmostLowered() : saved_(new Saved) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!(w->windowFlags() & Qt::WindowStaysOnTopHint)) continue;
+        const bool visible = w->isVisible();
+        saved_->entries.push_back({w, visible});
+        w->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        // Changing a window's flags hides it; a shown window stays shown.
+        if (visible) w->show();
+    }
+}
+
+TopmostLowered::~TopmostLowered() {
+    for (const auto& e : saved_->entries) {
+        if (!e.widget) continue;
+        e.widget->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        if (e.visible) e.widget->show();
+    }
+    delete saved_;
+}
+
+bool askOkCancel(const QString& caption, const QString& text) {
+    TopmostLowered lowered;
+    if (g_questionHook) return g_questionHook(caption, text);
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void showError(const QString& message) {
+    if (g_errorHook) {
+        g_errorHook(message);
+        return;
+    }
+    // One error box at a time: an error that repeats at every heartbeat tick
+    // while nobody is at the workstation must not stack boxes (each a nested
+    // event loop) for months; the open box shows the latest text instead.
+    if (g_errorBox) {
+        g_errorBox->setText(message);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vesk-HB"), message, QMessageBox::Ok);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    g_errorBox = &box;
+    box.exec();
+}
+
+void setQuestionHook(QuestionHook hook) { g_questionHook = std::move(hook); }
+void setErrorHook(ErrorHook hook) { g_errorHook = std::move(hook); }
+
+QString programFilePath() {
+    return g_programFilePath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                       : g_programFilePath;
+}
+
+void setProgramFilePath(const QString& path) { g_programFilePath = path; }
+
+}  // namespace vhb

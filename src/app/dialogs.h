@@ -1,0 +1,41 @@
+#pragma once
+// Questions to the operator and the application's error report.
+#include <QString>
+#include <functional>
+
+namespace vhb {
+
+// A modal OK/Cancel question with no icon, OK the default. The program's
+// stay-on-top windows leave the topmost layer for the time of the question
+// and come back after it, whatever the answer. True only for OK.
+bool askOkCancel(const QString& caption, const QString& text);
+
+// Shows an error's text in the error message box; the program runs on.
+void showError(const QString& message);
+
+// Takes the stay-on-top windows out of the topmost layer while it lives and
+// puts them back when it ends (also when an error ends the handler).
+class TopmostLowered {
+public:
+    TopmostLowered();
+    ~TopmostLowered();
+    TopmostLowered(const TopmostLowered&) = delete;
+    TopmostLowered& operator=(const TopmostLowered&) = delete;
+
+private:
+    struct Saved;
+    Saved* saved_;
+};
+
+// Test seams: answer questions and collect error texts without a box.
+using QuestionHook = std::function<bool(const QString& caption, const QString& text)>;
+using ErrorHook = std::function<void(const QString& message)>;
+void setQuestionHook(QuestionHook hook);
+void setErrorHook(ErrorHook hook);
+
+// The program file's full path; tests may put the program elsewhere, which
+// moves its settings file too.
+QString programFilePath();
+void setProgramFilePath(const QString& path);
+
+}  // namespace vhb

@@ -1,0 +1,88 @@
+// The heartbeat sender: Start, Stop, the start wait and the ticks.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "common/number.h"
+#include "common/timestamp.h"
+#include "heartbeat/datagram.h"
+#include "net/nmudp.h"
+#include "settings/controls.h"
+#include "settings/form2.h"
+#include "settings/heartbeat_settings.h"
+
+namespace {
+std::string local8(const QString& s) { return s.toLocal8Bit().toStdString(); }
+QString stamped(const char* what) {
+    return QString::fromLatin1(what) + QString::fromLocal8Bit(vhb::timestampNow());
+}
+}  // namespace
+
+void TForm2::BitBtn3Click() {
+    HoldHeartbeat = false;
+    CpuWatchRunning = 0;
+    WaitingForStart = CheckBox3->isChecked() ? 1 : 0;
+    Panel3->setText(stamped("Start "));
+    // A negative wait would hold every heartbeat until the next start: it
+    // counts as no wait.
+    StartWaitCount = std::max(0, vhb::readNumber(local8(Edit7->text()), 0));
+    if (StartWaitCount > 0) Timer3->start(1000);
+    HbStart();
+    CPUresourceStart();
+}
+
+void TForm2::HbStart() {
+    // Starting the timer restarts its period: the first heartbeat leaves one
+    // full interval after the start.
+    Timer1->start(static_cast<int>(vhb::heartbeatPeriodMs(local8(IntervalEdit->text()))));
+    BitBtn3->setEnabled(false);
+    BitBtn4->setEnabled(true);
+    for (QWidget* w : lockedControls()) w->setEnabled(false);
+    IniSave();
+}
+
+void TForm2::BitBtn4Click() {
+    Timer3->stop();
+    Panel3->setText(stamped("Stop "));
+    Timer1->stop();
+    BitBtn3->setEnabled(true);
+    BitBtn4->setEnabled(false);
+    for (QWidget* w : lockedControls()) w->setEnabled(true);
+    CpuWatchRunning = 1;
+    CPUresourceStart();
+}
+
+void TForm2::Timer1Timer() {
+    if (StartWaitCount == 0 && !HoldHeartbeat) SendData();
+    if (CheckBox1->isChecked()) {
+        searche();
+    } else {
+        NMUDP2->setLocalPort(0);
+    }
+}
+
+void TForm2::Timer3Timer() {
+    if (StartWaitCount > 0) {
+        --StartWaitCount;
+    } else {
+        Timer3->stop();
+    }
+    Panel4->setText(QString::number(StartWaitCount));
+}
+
+void TForm2::SendData() {
+    // The status line shows the attempt even when the send then fails.
+    Panel3->setText(stamped("Send "));
+    const vhb::HeartbeatDatagram datagram = vhb::buildHeartbeat(local8(Edit1->text()));
+    Edit1->setText(QString::fromLocal8Bit(vhb::heartbeatText(datagram)));
+    NMUDP1->setReportLevel(2);
+    NMUDP1->setRemoteHost(ipEdit->text());
+    NMUDP1->setRemotePort(vhb::readNumber(local8(PortEdit->text()), 9100));
+    // Re-binding before every send makes every heartbeat leave from the
+    // configured source port.
+    NMUDP1->setLocalPort(vhb::readNumber(local8(localPortEdit->text()), 9100));
+    NMUDP1->SendBytes(
+        QByteArray(reinterpret_cast<const char*>(datagram.data()), int(datagram.size())), 9);
+}

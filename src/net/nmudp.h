@@ -1,0 +1,91 @@
+#pragma once
+// TNMUDP: the program's UDP endpoint. One IPv4 datagram socket that sends a
+// byte buffer to RemoteHost:RemotePort, receives datagrams on LocalPort and
+// hands each one to OnDataReceived on the GUI thread, and looks host names up
+// without blocking the event loop. Failures of a send are thrown.
+#include <QByteArray>
+#include <QIODevice>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "common/exception.h"
+
+class QUdpSocket;
+
+class UDPSockError : public vhb::Exception {
+public:
+    using vhb::Exception::Exception;
+};
+
+class TNMUDP : public QObject {
+    Q_OBJECT
+public:
+    explicit TNMUDP(QObject* owner = nullptr);
+    ~TNMUDP() override;
+
+    QString RemoteHost() const { return remoteHost_; }
+    void setRemoteHost(const QString& host) { remoteHost_ = host; }
+    int RemotePort() const { return remotePort_; }
+    void setRemotePort(int port) { remotePort_ = port; }
+    int LocalPort() const { return localPort_; }
+    // Every assignment, also of the current value, drops the socket and binds
+    // a new one; datagrams waiting on the old socket are lost.
+    void setLocalPort(int port);
+    int ReportLevel() const { return reportLevel_; }
+    void setReportLevel(int level) { reportLevel_ = level; }
+    QString StatusText() const { return statusText_; }
+    int LastErrorNumber() const { return lastErrorNumber_; }
+    // The port the current socket is bound to, 0 while it is unbound.
+    quint16 boundPort() const;
+
+    // Sends the first `length` bytes of (a copy of) `buff` as one datagram.
+    // Throws vhb::Exception "Invalid buffer", UDPSockError
+    // "Host Lookup Canceled" or "Null Remote Address".
+    void SendBytes(QByteArray buff, int length);
+    // Writes the last datagram read at the stream's position, then rewinds
+    // the stream to 0. Writes nothing after an empty or failed read.
+    void CopyLastDatagram(QIODevice& stream);
+    QString DescribeSocketError(int number);
+
+    std::function<void(TNMUDP* sender, int NumberBytes, const QString& FromIP, int Port)>
+        OnDataReceived;
+    std::function<void(TNMUDP* sender)> OnDataSend;
+    std::function<void(TNMUDP* sender, const QString& status)> OnStatus;
+    std::function<void(bool& handled)> OnInvalidHost;
+    std::function<void(bool& handled, QByteArray& buff, int& length)> OnBufferInvalid;
+
+    // Host name look-up: must call `done` exactly once, on the GUI thread,
+    // with the first IPv4 address (host order) or nullopt.
+    using Resolver =
+        std::function<void(const QString& name, std::function<void(std::optional<quint32>)> done)>;
+    // An empty resolver restores the system's look-up.
+    static void setResolver(Resolver r);
+
+private:
+    static constexpr int kReceiveBufferSize = 2048;
+    // The classic look-up buffer held 130 characters; a longer name is
+    // taken as one that does not resolve rather than looked up cut short.
+    static constexpr int kMaxHostNameLength = 130;
+
+    void ReportStatus(int level, const QString& text);
+    quint32 ResolveRemoteHost();
+    std::optional<quint32> LookUpHost(const QString& name);
+    void ReceiveDatagram();
+    void DropSocket();
+
+    QString remoteHost_;
+    int remotePort_ = 0;
+    int localPort_ = 0;
+    int reportLevel_ = 1;
+    QString statusText_;
+    int lastErrorNumber_ = 0;
+    std::array<char, kReceiveBufferSize> receiveBuffer_{};
+    int receivedCount_ = 0;
+    QUdpSocket* socket_ = nullptr;
+    // Reads in progress: a socket re-bound from inside OnDataReceived is
+    // still on the call stack and can only be deleted later.
+    int receiveDepth_ = 0;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// The entry that starts the program at the current user's logon, one
+// implementation per OS: a shell link in the Startup folder where the system
+// has one, a desktop entry in the user's autostart folder otherwise.
+#include <string>
+
+namespace vhb::platform {
+
+// The shell folder number of the current user's Startup folder.
+inline constexpr int kStartupFolder = 7;
+
+// Puts an entry named `linkName` that starts `exePath` (full path, working
+// directory its folder) into the special folder `folder`, replacing one of
+// that name. Shows nothing, on success or when the folder cannot be found
+// or written. Raises vhb::Exception where the system's shell-link object
+// cannot be created or lacks an interface it needs.
+void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder);
+
+}  // namespace vhb::platform

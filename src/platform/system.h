@@ -1,0 +1,16 @@
+#pragma once
+// Small facts that differ between the operating systems.
+#include <string>
+#include <string_view>
+
+namespace vhb::platform {
+
+// Characters that end a folder name in a path.
+std::string_view pathSeparators();
+// Line end for lines added to a new settings file.
+std::string_view nativeLineEnd();
+// The open dialog's pattern for program files ("*.exe" where programs carry
+// that extension).
+std::string_view programFilePattern();
+
+}  // namespace vhb::platform

@@ -1,0 +1,177 @@
+// The startup entry as a shell link in the current user's Startup folder,
+// made through the shell's link object; the folder functions of shell32.dll
+// are bound at their first call.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/exception.h"
+#include "net/latebind.h"
+#include "platform/shortcut.h"
+#include "settings/autostart_entry.h"
+
+namespace vhb {
+
+namespace {
+
+// The platform's published identifiers, spelt out here so that the program
+// needs no identifier library.
+constexpr CLSID kClsidShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidShellLinkA = {
+    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// In-process server or local server.
+constexpr DWORD kClassContext = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+constexpr const char* kShell32 = "shell32.dll";
+
+// One address slot per bound function, empty until its first call.
+void* g_SHGetMalloc = nullptr;
+void* g_SHGetSpecialFolderLocation = nullptr;
+void* g_SHGetPathFromIDList = nullptr;
+
+using SHGetMallocFn = HRESULT(WINAPI*)(IMalloc**);
+using SHGetSpecialFolderLocationFn = HRESULT(WINAPI*)(HWND, int, LPITEMIDLIST*);
+using SHGetPathFromIDListFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR);
+
+}  // namespace
+
+// The late-bound shell functions, each with the system function's signature.
+HRESULT WINAPI SHGetMalloc(IMalloc** ppMalloc) {
+    // A caller whose call fails in the binding is left with no allocator.
+    if (ppMalloc) *ppMalloc = nullptr;
+    BindProcedure(g_SHGetMalloc, kShell32, "SHGetMalloc");
+    return reinterpret_cast<SHGetMallocFn>(g_SHGetMalloc)(ppMalloc);
+}
+
+HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwndOwner, int nFolder, LPITEMIDLIST* ppidl) {
+    BindProcedure(g_SHGetSpecialFolderLocation, kShell32, "SHGetSpecialFolderLocation");
+    return reinterpret_cast<SHGetSpecialFolderLocationFn>(g_SHGetSpecialFolderLocation)(
+        hwndOwner, nFolder, ppidl);
+}
+
+// The 8-bit variant: the export without the A is the same function on the
+// systems that still have it, the one with the A is on all of them.
+BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath) {
+    BindProcedure(g_SHGetPathFromIDList, kShell32, "SHGetPathFromIDListA");
+    return reinterpret_cast<SHGetPathFromIDListFn>(g_SHGetPathFromIDList)(pidl, pszPath);
+}
+
+namespace platform {
+
+namespace {
+
+// Releases an interface when the routine ends, also when an error ends it.
+template <class T>
+struct ComRef {
+    T* p = nullptr;
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() {
+        if (p) p->Release();
+    }
+    void** out() { return reinterpret_cast<void**>(&p); }
+};
+
+// Frees the folder's item list with the shell's allocator.
+struct ItemList {
+    IMalloc* allocator;
+    LPITEMIDLIST items = nullptr;
+    explicit ItemList(IMalloc* a) : allocator(a) {}
+    ItemList(const ItemList&) = delete;
+    ItemList& operator=(const ItemList&) = delete;
+    ~ItemList() {
+        if (items && allocator) allocator->Free(items);
+    }
+};
+
+// A UTF-8 text of this source in the system's 8-bit code page, which every
+// text the program shows is in.
+std::string ansiFromUtf8(const char* utf8) {
+    const int wn = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (wn <= 0) return utf8;
+    std::wstring wide(static_cast<size_t>(wn), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wn);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return utf8;
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+// The system's message for a result code, on one line without its final
+// full stop; empty where the system has none.
+std::string systemMessage(HRESULT code) {
+    char buffer[256];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                 FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                             nullptr, static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
+    while (n > 0 && (static_cast<unsigned char>(buffer[n - 1]) <= ' ' || buffer[n - 1] == '.')) {
+        --n;
+    }
+    return std::string(buffer, n);
+}
+
+[[noreturn]] void raiseOleError(HRESULT code) {
+    std::string message = systemMessage(code);
+    if (message.empty()) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%.8x", static_cast<unsigned>(code));
+        message = ansiFromUtf8("OLE エラー ") + hex;
+    }
+    throw Exception(message);
+}
+
+// UTF-16 from the system's 8-bit code page, as the save wants its file name.
+std::wstring wideFromAnsi(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+    wide.resize(static_cast<size_t>(n - 1));
+    return wide;
+}
+
+}  // namespace
+
+void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder) {
+    ComRef<IUnknown> object;
+    const HRESULT created =
+        CoCreateInstance(kClsidShellLink, nullptr, kClassContext, kIidUnknown, object.out());
+    if (IsFailureCode(created)) raiseOleError(created);
+    ComRef<IShellLinkA> link;
+    ComRef<IPersistFile> file;
+    if (IsFailureCode(object.p->QueryInterface(kIidShellLinkA, link.out())) ||
+        IsFailureCode(object.p->QueryInterface(kIidPersistFile, file.out()))) {
+        throw Exception(systemMessage(E_NOINTERFACE));
+    }
+
+    // From here on a folder that cannot be had ends the routine quietly.
+    ComRef<IMalloc> allocator;
+    if (IsFailureCode(vhb::SHGetMalloc(&allocator.p)) || !allocator.p) return;
+    ItemList list(allocator.p);
+    if (IsFailureCode(vhb::SHGetSpecialFolderLocation(nullptr, folder, &list.items))) {
+        list.items = nullptr;  // not ours to free after a failure
+        return;
+    }
+    char path[MAX_PATH + 1] = {};
+    if (!vhb::SHGetPathFromIDListA(list.items, path)) return;
+
+    link.p->SetPath(exePath.c_str());
+    link.p->SetWorkingDirectory(programFolder(exePath, "\\:").c_str());
+    const std::wstring linkPath = wideFromAnsi(std::string(path) + "\\" + linkName + ".lnk");
+    // An existing link of that name is replaced; a failed save shows nothing.
+    file.p->Save(linkPath.c_str(), FALSE);
+}
+
+}  // namespace platform
+
+}  // namespace vhb

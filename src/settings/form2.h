@@ -1,0 +1,150 @@
+#pragma once
+// The settings window: the operator's one working window. Its controls are
+// the live settings (there is no second copy); the heartbeat, the device
+// search and the processor-time watch act on them. Each subsystem keeps its
+// handlers in its own folder (heartbeat/, net/, cpumon/, settings/).
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "platform/hostaddr.h"
+#include "settings/heartbeat_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class TNMUDP;
+class TPanel;
+class TCodeEdit;
+class TUpDown;
+
+class TForm2 : public QWidget {
+    Q_OBJECT
+public:
+    // The caption comes from the main window's AppName and VersionText.
+    TForm2(const QString& appName, const QString& versionText);
+    ~TForm2() override;  // FormDestroy
+
+    // --- network page ---
+    QWidget* Panel13;
+    QLabel* Label8;
+    TPanel* Panel3;  // heartbeat status line
+    QLabel* Label5;
+    TPanel* Panel6;  // processor-time status and search results
+    QPushButton* BitBtn3;  // "Start"
+    QPushButton* BitBtn4;  // "Stop"
+    QLabel* Label9;
+    QLineEdit* ipEdit;
+    QLabel* Label10;
+    QLineEdit* PortEdit;
+    QLabel* Label3;
+    QLineEdit* localPortEdit;
+    QLabel* Label2;
+    QLineEdit* IntervalEdit;
+    QLabel* Label1;
+    QLabel* Label4;
+    TCodeEdit* Edit1;  // send code
+    QLabel* Label14;
+    QLineEdit* Edit7;  // start wait
+    QLabel* Label13;
+    TPanel* Panel4;  // start wait countdown
+    QPushButton* BitBtn8;   // "CPU resource"
+    QPushButton* BitBtn5;   // "Close"
+    QPushButton* BitBtn18;  // "Exit"
+    QCheckBox* CheckBox1;   // "MAC Address"
+    QComboBox* ComboBox1;   // MAC addresses found; its text is the chosen one
+    QPushButton* BitBtn2;   // "search"
+    QPushButton* BitBtn1;   // "Add shortcut to startup"
+    // --- CPU page ---
+    QWidget* Panel2;
+    QLineEdit* Edit2;  // process instance to watch
+    QPushButton* BitBtn7;  // "Open"
+    QLabel* Label11;
+    QLabel* Label7;
+    QLineEdit* Edit3;  // shows UpDown1's position
+    TUpDown* UpDown1;  // "Counts"
+    QCheckBox* CheckBox2;  // "Auto Start Enabled"
+    QCheckBox* CheckBox3;  // "Waiting for start"
+    QPushButton* BitBtn9;  // "OK"
+    // --- outside the visible area ---
+    TPanel* Panel1;
+    QLabel* Label6;
+    // --- components without a face ---
+    QTimer* Timer1;  // heartbeat
+    QTimer* Timer2;  // processor-time sampling
+    QTimer* Timer3;  // start wait countdown
+    TNMUDP* NMUDP1;  // sends the heartbeat
+    TNMUDP* NMUDP2;  // discovery request and replies
+    // The open dialog: gives the chosen file's path, or an empty text when
+    // the operator cancels. Replaceable so that tests need no dialog.
+    std::function<QString()> OpenDialog1;
+    // Where the device search learns the local address; replaceable so that
+    // tests give a loopback address instead of the host's.
+    std::function<std::optional<vhb::platform::LocalHost>()> LocalHostLookup;
+
+    // --- members shared by the heartbeat and the CPU monitor ---
+    int32_t StartWaitCount = 0;
+    bool HoldHeartbeat = false;
+    int WaitingForStart = 0;
+    int CpuWatchRunning = 0;
+    int32_t SameValueCount = 0;
+    int32_t LastCpuValue = 9999;
+
+    // --- settings (settings/settings_form.cpp) ---
+    void IniLoad();  // reads the settings file into the controls
+    void IniSave();  // writes all twelve keys from the controls; throws
+    vhb::HeartbeatSettings currentSettings() const;
+    void applySettings(const vhb::HeartbeatSettings& s);
+    static QString settingsFilePath();
+
+    // --- window (settings/form2.cpp) ---
+    void BitBtn8Click();  // "CPU resource"
+    void BitBtn9Click();  // "OK"
+    void BitBtn5Click();  // "Close"
+    void BitBtn18Click();  // "Exit"
+    void BitBtn7Click();  // "Open"
+    bool cpuPageShown() const;
+    // The controls that feed the heartbeat, locked while it runs, in the
+    // order Start locks them ("Start" and "Stop" swap beside them).
+    std::array<QWidget*, 10> lockedControls() const;
+
+    // --- heartbeat (heartbeat/sender.cpp) ---
+    void BitBtn3Click();  // "Start"
+    void HbStart();
+    void BitBtn4Click();  // "Stop"
+    void Timer1Timer();
+    void Timer3Timer();
+    void SendData();
+
+    // --- discovery (heartbeat/discovery_form.cpp, net/search_form.cpp) ---
+    void SendMPMP();
+    void NMUDP2DataReceived(TNMUDP* Sender, int NumberBytes, const QString& FromIP, int Port);
+    void data_chk(const QString& FromIP, const QString& hexText);
+    void searche();
+    void BitBtn2Click();  // "search"
+
+    // --- processor-time watch (cpumon/sampling_form.cpp) ---
+    void CPUresourceStart();
+    void Timer2Timer();
+    void cpu_chk(int sample);
+    void FormDestroy();
+
+    // --- startup shortcut (settings/shortcut_form.cpp) ---
+    void BitBtn1Click();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildNetworkPage();
+    void buildCpuPage();
+    void wireHandlers();
+};
+
+// The one settings window of the process.
+extern TForm2* Form2;

@@ -1,0 +1,99 @@
+#include "settings/ini_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <system_error>
+
+#include "settings/ini_text.h"
+
+namespace fs = std::filesystem;
+
+namespace vhb {
+
+namespace {
+
+bool readAll(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+std::string fullPath(const std::string& path) {
+    std::error_code ec;
+    const fs::path p = fs::absolute(path, ec);
+    return ec ? path : p.string();
+}
+
+// A file or folder that carries no write permission at all is treated as
+// read-only even for a user whom the system would let write it.
+bool markedReadOnly(const fs::path& p) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(p, ec);
+    if (ec || !fs::exists(st)) return false;
+    const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return (st.permissions() & write) == fs::perms::none;
+}
+
+}  // namespace
+
+IniWriteError::IniWriteError(const std::string& path) : Exception(path + " に書き込めません") {}
+
+std::string iniReadString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view def) {
+    std::string bytes;
+    if (!readAll(path, bytes)) return std::string(def.substr(0, kIniValueLimit));
+    return iniRead(bytes, section, key, def);
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+void iniWriteString(const std::string& path, std::string_view section, std::string_view key,
+                    std::string_view value, std::string_view newLineEnd) {
+    const std::string full = fullPath(path);
+    const fs::path target(full);
+    const fs::path folder = target.parent_path();
+    std::error_code ec;
+    const bool exists = fs::exists(target, ec);
+    if (markedReadOnly(folder) || (exists && markedReadOnly(target)) || !fs::is_directory(folder, ec))
+        throw IniWriteError(full);
+
+    std::string bytes;
+    if (exists && !readAll(full, bytes)) throw IniWriteError(full);
+    const std::string updated = iniSet(bytes, section, key, value, newLineEnd);
+
+    std::random_device rd;
+    const fs::path temp =
+        folder / (target.filename().string() + ".tmp" + std::to_string(rd() % 1000000u));
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (out) {
+            out.write(updated.data(), std::streamsize(updated.size()));
+            out.flush();
+        }
+        if (!out) {
+            out.close();
+            fs::remove(temp, ec);
+            throw IniWriteError(full);
+        }
+        out.close();
+        if (!out) {
+            fs::remove(temp, ec);
+            throw IniWriteError(full);
+        }
+    }
+    // The replaced file keeps the permissions it had.
+    if (exists) fs::permissions(temp, fs::status(target, ec).permissions(), ec);
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        throw IniWriteError(full);
+    }
+}
+
+}  // namespace vhb
