@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "common/number.h"
+#include "common/timestamp.h"
+
+namespace {
+
+struct NumberCase {
+    const char* text;
+    std::optional<int32_t> value;
+};
+
+TEST(NumberReading, Table) {
+    const NumberCase cases[] = {
+        {"0", 0},
+        {"9100", 9100},
+        {"  9100", 9100},
+        {"+12", 12},
+        {"-12", -12},
+        {" -7", -7},
+        {"9100 ", std::nullopt},  // a trailing blank spoils the number
+        {"", std::nullopt},
+        {" ", std::nullopt},
+        {"-", std::nullopt},
+        {"12a", std::nullopt},
+        {"1.5", std::nullopt},
+        {"\t5", std::nullopt},  // only spaces are skipped
+        {"2147483647", 2147483647},
+        {"2147483648", std::nullopt},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"$10", 16},
+        {"x1f", 31},
+        {"X1F", 31},
+        {"0x20", 32},
+        {"0X20", 32},
+        {"$FFFFFFFF", -1},
+        {"$80000000", INT32_MIN},
+        {"$100000000", std::nullopt},
+        {"$0000000010", 16},
+        {"-$10", -16},
+        {"-0x10", -16},
+        {"$", std::nullopt},
+        {"0x", std::nullopt},
+        {"$G", std::nullopt},
+        {"0x1 ", std::nullopt},
+        {"007", 7},
+        {"- 5", std::nullopt},
+    };
+    for (const NumberCase& c : cases) {
+        EXPECT_EQ(vhb::tryReadNumber(c.text), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(vhb::readNumber(c.text, 9100), c.value.value_or(9100)) << '"' << c.text << '"';
+    }
+}
+
+TEST(Timestamp, FixedWidthFields) {
+    EXPECT_EQ(vhb::formatTimestamp({2019, 4, 16, 8, 15, 2}), "2019/04/16 08:15:02");
+    EXPECT_EQ(vhb::formatTimestamp({2026, 12, 31, 23, 59, 59}), "2026/12/31 23:59:59");
+    EXPECT_EQ(vhb::timestampNow().size(), 19u);
+}
+
+}  // namespace
