@@ -19,6 +19,8 @@ std::string formatTimestamp(const LocalTime& t) {
     return buf;
 }
 
-std::string timestampNow() { return formatTimestamp(localTimeNow()); }
+std::string timestampNow() {
+    return formatTimestamp(localTimeNow());
+}
 
 }  // namespace vhb

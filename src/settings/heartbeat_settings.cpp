@@ -29,7 +29,8 @@ const std::vector<SettingKey>& settingKeys() {
 
 std::vector<const SettingKey*> readerOrder() {
     std::vector<const SettingKey*> order;
-    for (const SettingKey& k : settingKeys()) order.push_back(&k);
+    for (const SettingKey& k : settingKeys())
+        order.push_back(&k);
     // The reader takes CODE (index 5) before MAC (index 4).
     std::swap(order[4], order[5]);
     return order;
@@ -80,9 +81,10 @@ void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32
 
 uint32_t heartbeatPeriodMs(std::string_view intervalText) {
     const int64_t ms = int64_t{readNumber(intervalText, 5)} * 1000;
-    // A period under a second, or one the timer cannot hold, is refused; the
-    // timer also takes a signed 32-bit count.
-    if (ms < 1000 || ms > 2147483647) return 5000;
+    // A period under a second, or one the heartbeat timer cannot hold (it
+    // counts signed 32-bit milliseconds), falls back to five seconds.
+    if (ms < 1000 || ms > int64_t{INT32_MAX})
+        return 5000;
     return static_cast<uint32_t>(ms);
 }
 

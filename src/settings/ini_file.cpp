@@ -16,7 +16,8 @@ namespace {
 
 bool readAll(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in)
+        return false;
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
@@ -32,7 +33,8 @@ std::string fullPath(const std::string& path) {
 bool markedReadOnly(const fs::path& p) {
     std::error_code ec;
     const fs::file_status st = fs::status(p, ec);
-    if (ec || !fs::exists(st)) return false;
+    if (ec || !fs::exists(st))
+        return false;
     const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     return (st.permissions() & write) == fs::perms::none;
 }
@@ -44,7 +46,8 @@ IniWriteError::IniWriteError(const std::string& path) : Exception(path + " „Å´Êõ
 std::string iniReadString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view def) {
     std::string bytes;
-    if (!readAll(path, bytes)) return std::string(def.substr(0, kIniValueLimit));
+    if (!readAll(path, bytes))
+        return std::string(def.substr(0, kIniValueLimit));
     return iniRead(bytes, section, key, def);
 }
 
@@ -60,11 +63,13 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
     const fs::path folder = target.parent_path();
     std::error_code ec;
     const bool exists = fs::exists(target, ec);
-    if (markedReadOnly(folder) || (exists && markedReadOnly(target)) || !fs::is_directory(folder, ec))
+    if (markedReadOnly(folder) || (exists && markedReadOnly(target)) ||
+        !fs::is_directory(folder, ec))
         throw IniWriteError(full);
 
     std::string bytes;
-    if (exists && !readAll(full, bytes)) throw IniWriteError(full);
+    if (exists && !readAll(full, bytes))
+        throw IniWriteError(full);
     const std::string updated = iniSet(bytes, section, key, value, newLineEnd);
 
     std::random_device rd;
@@ -88,7 +93,8 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
         }
     }
     // The replaced file keeps the permissions it had.
-    if (exists) fs::permissions(temp, fs::status(target, ec).permissions(), ec);
+    if (exists)
+        fs::permissions(temp, fs::status(target, ec).permissions(), ec);
     fs::rename(temp, target, ec);
     if (ec) {
         fs::remove(temp, ec);

@@ -17,9 +17,11 @@ std::vector<Line> splitLines(std::string_view s) {
     size_t begin = 0;
     while (begin < s.size()) {
         size_t i = begin;
-        while (i < s.size() && s[i] != '\r' && s[i] != '\n') ++i;
+        while (i < s.size() && s[i] != '\r' && s[i] != '\n')
+            ++i;
         size_t endLength = 0;
-        if (i < s.size()) endLength = (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ? 2 : 1;
+        if (i < s.size())
+            endLength = (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ? 2 : 1;
         lines.push_back({begin, i - begin, endLength});
         begin = i + endLength;
     }
@@ -28,16 +30,20 @@ std::vector<Line> splitLines(std::string_view s) {
 
 std::string_view trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
     for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (lower(a[i]) != lower(b[i]))
+            return false;
     return true;
 }
 
@@ -51,14 +57,17 @@ struct Parsed {
 
 Parsed parse(std::string_view text) {
     const std::string_view t = trim(text);
-    if (t.empty() || t.front() == ';') return {};
+    if (t.empty() || t.front() == ';')
+        return {};
     if (t.front() == '[') {
         const size_t close = t.find(']');
-        return {Parsed::Section, trim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)),
+        return {Parsed::Section,
+                trim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)),
                 {}};
     }
     const size_t eq = t.find('=');
-    if (eq == std::string_view::npos) return {};
+    if (eq == std::string_view::npos)
+        return {};
     return {Parsed::Entry, trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
 }
 
@@ -75,13 +84,18 @@ Located locate(std::string_view s, const std::vector<Line>& lines, std::string_v
         const std::string_view text = s.substr(lines[i].begin, lines[i].length);
         const Parsed p = parse(text);
         if (p.kind == Parsed::Section) {
-            if (at.sectionLine >= 0) break;  // the first section of that name counts
-            if (sameName(p.name, section)) at.sectionLine = at.lastContent = long(i);
+            if (at.sectionLine >= 0)
+                break;  // the first section of that name counts
+            if (sameName(p.name, section))
+                at.sectionLine = at.lastContent = long(i);
             continue;
         }
-        if (at.sectionLine < 0) continue;
-        if (!trim(text).empty()) at.lastContent = long(i);
-        if (p.kind == Parsed::Entry && at.keyLine < 0 && sameName(p.name, key)) at.keyLine = long(i);
+        if (at.sectionLine < 0)
+            continue;
+        if (!trim(text).empty())
+            at.lastContent = long(i);
+        if (p.kind == Parsed::Entry && at.keyLine < 0 && sameName(p.name, key))
+            at.keyLine = long(i);
     }
     return at;
 }
@@ -92,7 +106,8 @@ std::optional<std::string> iniFind(std::string_view fileBytes, std::string_view 
                                    std::string_view key) {
     const std::vector<Line> lines = splitLines(fileBytes);
     const Located at = locate(fileBytes, lines, section, key);
-    if (at.keyLine < 0) return std::nullopt;
+    if (at.keyLine < 0)
+        return std::nullopt;
     const Line& l = lines[size_t(at.keyLine)];
     std::string_view value = parse(fileBytes.substr(l.begin, l.length)).value;
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -102,7 +117,8 @@ std::optional<std::string> iniFind(std::string_view fileBytes, std::string_view 
 
 std::string iniRead(std::string_view fileBytes, std::string_view section, std::string_view key,
                     std::string_view def) {
-    if (auto v = iniFind(fileBytes, section, key)) return *v;
+    if (auto v = iniFind(fileBytes, section, key))
+        return *v;
     return std::string(def.substr(0, kIniValueLimit));
 }
 
@@ -135,13 +151,15 @@ std::string iniSet(std::string_view fileBytes, std::string_view section, std::st
         const Line& l = lines[size_t(at.lastContent)];
         const size_t after = l.begin + l.length + l.endLength;
         out.append(fileBytes.substr(0, after));
-        if (!l.endLength) out.append(lineEnd);
+        if (!l.endLength)
+            out.append(lineEnd);
         out.append(entry).append(lineEnd);
         out.append(fileBytes.substr(after));
         return out;
     }
     out.append(fileBytes);
-    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out.append(lineEnd);
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+        out.append(lineEnd);
     out.append("[").append(section).append("]").append(lineEnd);
     out.append(entry).append(lineEnd);
     return out;

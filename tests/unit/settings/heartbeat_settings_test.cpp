@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "settings/heartbeat_settings.h"
@@ -14,7 +15,8 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("vhb-settings-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("vhb-settings-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = (dir / "vesk-hb.Ini").string();
@@ -63,8 +65,7 @@ TEST_F(SettingsFileTest, ValuesAreReadByTheirForm) {
         {"[network]\nport=9300\nip=127.0.0.1\n",
          [](auto& s) { return s.Port == "9300" && s.IP == "127.0.0.1"; }, "lower-case names"},
         {"[NETWORK]\nINTERVAL=abc\n", [](auto& s) { return s.Interval == "abc"; }, "interval text"},
-        {"", [](auto& s) { return s.Port == "9100" && s.WaitStart && !s.AutoStart; },
-         "empty file"},
+        {"", [](auto& s) { return s.Port == "9100" && s.WaitStart && !s.AutoStart; }, "empty file"},
     };
     for (const auto& c : cases) {
         write(c.file);
@@ -78,16 +79,26 @@ TEST_F(SettingsFileTest, SaveCompletesAFileAndKeepsItsOtherLines) {
     s.Code = "ZANTOHB\r\n";  // as the send code box holds it after a heartbeat
     vhb::saveSettings(path, s, 5);
     const std::string b = bytes();
-    EXPECT_EQ(b.rfind("; operator's note\r\n[NETWORK]\r\nIP=10.1.2.3\r\nEXTRA=keep\r\nPORT=9100\r\n", 0), 0u);
+    EXPECT_EQ(
+        b.rfind("; operator's note\r\n[NETWORK]\r\nIP=10.1.2.3\r\nEXTRA=keep\r\nPORT=9100\r\n", 0),
+        0u);
     EXPECT_NE(b.find("CODE=ZANTOHB\r\nMACCHECKED=0\r\n"), std::string::npos);
     EXPECT_EQ(vhb::loadSettings(path).Code, "ZANTOHB");
 }
 
 TEST(HeartbeatPeriod, Table) {
-    const std::pair<const char*, uint32_t> cases[] = {
-        {"5", 5000}, {"1", 1000}, {"0", 5000}, {"abc", 5000}, {"-1", 5000},
-        {"", 5000},  {"3600", 3600000}, {"4294968", 5000}, {"2147483", 2147483000}};
-    for (auto& [text, ms] : cases) EXPECT_EQ(vhb::heartbeatPeriodMs(text), ms) << text;
+    const std::pair<const char*, uint32_t> cases[] = {{"5", 5000},
+                                                      {"1", 1000},
+                                                      {"0", 5000},
+                                                      {"abc", 5000},
+                                                      {"-1", 5000},
+                                                      {"", 5000},
+                                                      {"3600", 3600000},
+                                                      {"4294968", 5000},
+                                                      {"4294967", 4294967000u},
+                                                      {"2147483", 2147483000}};
+    for (auto& [text, ms] : cases)
+        EXPECT_EQ(vhb::heartbeatPeriodMs(text), ms) << text;
 }
 
 TEST(KeyTable, ReaderTakesCodeBeforeMac) {

@@ -31,14 +31,15 @@ TEST(IniRead, Table) {
         const char* key;
         const char* want;
     } cases[] = {
-        {"NETWORK", "PORT", "9200"},     {"network", "Ip", "10.0.0.7"},
-        {"NETWORK", "EMPTY", ""},        {"NETWORK", "HALF", "\"open"},
-        {"CPU", "APP1", "agent#1"},      {"CPU", "COUNT1", "0x20"},
-        {"SYSTEM", "STARTCNT", "3"},     {"NETWORK", "MISSING", "dflt"},
-        {"NOSECTION", "PORT", "dflt"},   {"NETWORK", "; a comment", "dflt"},
+        {"NETWORK", "PORT", "9200"},   {"network", "Ip", "10.0.0.7"},
+        {"NETWORK", "EMPTY", ""},      {"NETWORK", "HALF", "\"open"},
+        {"CPU", "APP1", "agent#1"},    {"CPU", "COUNT1", "0x20"},
+        {"SYSTEM", "STARTCNT", "3"},   {"NETWORK", "MISSING", "dflt"},
+        {"NOSECTION", "PORT", "dflt"}, {"NETWORK", "; a comment", "dflt"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(vhb::iniRead(file, c.section, c.key, "dflt"), c.want) << c.section << "." << c.key;
+        EXPECT_EQ(vhb::iniRead(file, c.section, c.key, "dflt"), c.want)
+            << c.section << "." << c.key;
 }
 
 TEST(IniRead, LongValuesAreCut) {
@@ -68,8 +69,7 @@ TEST(IniSet, ChangesOnlyTheLineOfTheKey) {
          "[NETWORK]\nPORT=1\n[CPU]\nAPP1=\n"},
         {"file without a final line end", "[NETWORK]\r\nPORT=1", "CPU", "APP1", "a",
          "[NETWORK]\r\nPORT=1\r\n[CPU]\r\nAPP1=a\r\n"},
-        {"key in a last section without a line end", "[A]\nX=1", "A", "Y", "2",
-         "[A]\nX=1\nY=2\n"},
+        {"key in a last section without a line end", "[A]\nX=1", "A", "Y", "2", "[A]\nX=1\nY=2\n"},
         {"empty file", "", "NETWORK", "PORT", "9100", "[NETWORK]\nPORT=9100\n"},
         {"CR-only file", "[A]\rX=1\r", "A", "X", "2", "[A]\rX=2\r"},
         {"a value is cut at its line break", "[A]\nX=1\n", "A", "X", "ZANTOHB\r\n",
@@ -84,15 +84,17 @@ TEST(IniSet, ChangesOnlyTheLineOfTheKey) {
 class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("vhb-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("vhb-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = (dir / "hb.Ini").string();
     }
     void TearDown() override {
         fs::permissions(dir, fs::perms::owner_all);
-        if (fs::exists(path)) fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+        if (fs::exists(path))
+            fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
         fs::remove_all(dir);
     }
     std::string bytes() const {
