@@ -29,6 +29,9 @@ function(vhb_add_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_QT)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    # The windows bind the program's fixed ports (9100, 9010): two of these
+    # tests at once in one network namespace would take each other's ports.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                         RESOURCE_LOCK vhb_fixed_ports)
   endif()
 endfunction()

@@ -35,8 +35,13 @@ _vhb_windows_install() {
 _vhb_windows_run() {
   local bin=$1
   ip link set lo up 2>/dev/null || true
-  # No Gecko or Mono installer dialogs: the tests need neither.
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # The prefix maps its Desktop and Documents folders to HOME, and Wine's menu
+  # builder turns links into desktop entries: both stay inside the temporary
+  # folder. No Gecko or Mono installer either: the tests need neither.
+  export HOME="$WINEPREFIX.home" XDG_CONFIG_HOME="$WINEPREFIX.home/.config"
+  export XDG_DATA_HOME="$WINEPREFIX.home/.local/share"
+  mkdir -p "$HOME"
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
   wineserver -w
 

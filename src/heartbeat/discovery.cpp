@@ -21,12 +21,14 @@ std::array<uint8_t, 64> buildDiscoveryRequest(const std::array<int32_t, 4>& octe
     b[2] = 0x00;
     b[3] = 0x01;
     b[4] = kDiscoveryRequestLength;
-    for (size_t i = 0; i < octets.size(); ++i) b[8 + i] = static_cast<uint8_t>(octets[i] & 0xFF);
+    for (size_t i = 0; i < octets.size(); ++i)
+        b[8 + i] = static_cast<uint8_t>(octets[i] & 0xFF);
     b[12] = '#';
     b[13] = '2';
     // Summed while byte 5 still holds 0.
     unsigned sum = 0;
-    for (int i = 0; i < kDiscoveryRequestLength; ++i) sum += b[i];
+    for (int i = 0; i < kDiscoveryRequestLength; ++i)
+        sum += b[i];
     b[5] = static_cast<uint8_t>(sum & 0xFF);
     return b;
 }
@@ -51,10 +53,12 @@ ReplyCheck checkReply(std::string_view hex) {
     // The fourth byte's two digits are read as a decimal number, as the
     // devices' replies have always been judged: a digit A to F makes it 0.
     const int32_t kind = readNumber(part(hex, 6, 2), 0);
-    if (part(hex, 0, 6) != "008000" || kind >= 3) return {false, {}};
+    if (part(hex, 0, 6) != "008000" || kind >= 3)
+        return {false, {}};
     std::string mac;
     for (size_t i = 0; i < 6; ++i) {
-        if (i > 0) mac += ':';
+        if (i > 0)
+            mac += ':';
         mac += part(hex, 28 + 2 * i, 2);
     }
     return {true, mac};

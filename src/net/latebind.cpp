@@ -6,10 +6,12 @@ namespace vhb {
 
 void BindProcedure(void*& slot, const char* libraryName, const char* functionName) {
     // Every call after the first successful one costs this one test.
-    if (slot != nullptr) return;
+    if (slot != nullptr)
+        return;
     // A library already in the process is used without loading it again.
     void* library = platform::findLoadedLibrary(libraryName);
-    if (library == nullptr) library = platform::loadLibrary(libraryName);
+    if (library == nullptr)
+        library = platform::loadLibrary(libraryName);
     if (library == nullptr) {
         throw EJwaLoadLibraryError("Library not found: " + std::string(libraryName));
     }
@@ -21,6 +23,8 @@ void BindProcedure(void*& slot, const char* libraryName, const char* functionNam
     slot = address;
 }
 
-uint32_t IsFailureCode(int32_t code) { return code < 0 ? 0xFFFFFFFFu : 0u; }
+uint32_t IsFailureCode(int32_t code) {
+    return code < 0 ? 0xFFFFFFFFu : 0u;
+}
 
 }  // namespace vhb

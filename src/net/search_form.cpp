@@ -1,5 +1,31 @@
 // The device search: the local address, then the discovery request.
+#include <QComboBox>
+#include <QLabel>
+
+#include "heartbeat/discovery.h"
+#include "net/local_octets.h"
+#include "net/nmudp.h"
+#include "settings/controls.h"
 #include "settings/form2.h"
 
-void TForm2::searche() {}
-void TForm2::BitBtn2Click() {}
+void TForm2::searche() {
+    // Bound before the request leaves, so that the replies find the socket.
+    NMUDP2->setLocalPort(vhb::kDiscoveryLocalPort);
+    const auto host = LocalHostLookup ? LocalHostLookup() : std::nullopt;
+    // No local address: no request, and the octets keep their last values;
+    // the operator sees no reply, as after any other refusal of the network.
+    if (!host)
+        return;
+    Panel1->setText(QString::fromLocal8Bit(host->officialName));
+    Label6->setText(QString::fromLocal8Bit(host->address));
+    vhb::LocalOctets = vhb::splitOctets(Label6->text().toLocal8Bit().toStdString());
+    SendMPMP();
+}
+
+void TForm2::BitBtn2Click() {
+    // Emptying the list must not change the chosen address in the text.
+    const QString chosen = ComboBox1->currentText();
+    ComboBox1->clear();
+    ComboBox1->setEditText(chosen);
+    searche();
+}

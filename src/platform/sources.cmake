@@ -27,3 +27,27 @@ if(WIN32)
   target_link_libraries(vhb_platform PUBLIC ole32)
 endif()
 # --- end startup shortcut ---
+
+# --- processor time: the library's name, and on Linux our own module over /proc ---
+target_sources(vhb_platform PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/pdhlib.h
+  ${CMAKE_CURRENT_LIST_DIR}/${VHB_OS}/pdhlib_${VHB_OS_SUFFIX}.cpp)
+if(NOT WIN32)
+  # Loaded by name at the first counter call, from the program's own folder.
+  add_library(vhb-pdh MODULE
+    ${CMAKE_CURRENT_LIST_DIR}/linux/pdh_module/vhb_pdh_linux.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/linux/pdh_module/proc_scan.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/linux/pdh_module/proc_scan.h)
+  set_target_properties(vhb-pdh PROPERTIES
+    OUTPUT_NAME vhb-pdh
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_libraries(vhb-pdh PRIVATE vhb_options vhb_core)
+  # Only the five functions leave the module; the core linked into it stays private.
+  target_link_options(vhb-pdh PRIVATE -Wl,--exclude-libs,ALL)
+  if(VHB_BUILD_SHELL)
+    # The program finds the module only when it is built beside it.
+    add_dependencies(vhb_shell vhb-pdh)
+  endif()
+endif()
+# --- end processor time ---

@@ -36,10 +36,12 @@ bool isValidUtf8(std::string_view s) {
         } else {
             return false;
         }
-        if (i + more >= s.size()) return false;
+        if (i + more >= s.size())
+            return false;
         for (size_t k = 1; k <= more; ++k) {
             const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
+            if ((cc & 0xC0) != 0x80)
+                return false;
             cp = (cp << 6) | (cc & 0x3F);
         }
         // Overlong forms, surrogates and code points past U+10FFFF.
@@ -56,17 +58,28 @@ bool isValidUtf8(std::string_view s) {
 // control characters written as escapes, and a space at either end as \s,
 // since a reader trims blanks around the value.
 std::string escapeValue(std::string_view s, std::string_view what) {
-    if (!isValidUtf8(s)) throw Exception(std::string(what) + " is not valid UTF-8");
+    if (!isValidUtf8(s))
+        throw Exception(std::string(what) + " is not valid UTF-8");
     std::string out;
     out.reserve(s.size() + 8);
     for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            case ' ': out += (i == 0 || i + 1 == s.size()) ? "\\s" : " "; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case ' ':
+                out += (i == 0 || i + 1 == s.size()) ? "\\s" : " ";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                     throw Exception(std::string(what) + " holds a control character");
@@ -86,7 +99,8 @@ std::string execArgument(std::string_view exePath) {
     } else {
         arg = '"';
         for (const char c : exePath) {
-            if (kEscapedInQuotes.find(c) != std::string_view::npos) arg += '\\';
+            if (kEscapedInQuotes.find(c) != std::string_view::npos)
+                arg += '\\';
             arg += c;
         }
         arg += '"';
@@ -94,7 +108,8 @@ std::string execArgument(std::string_view exePath) {
     std::string out;
     for (const char c : arg) {
         out += c;
-        if (c == '%') out += '%';
+        if (c == '%')
+            out += '%';
     }
     return out;
 }
@@ -103,7 +118,8 @@ std::string execArgument(std::string_view exePath) {
 
 std::string programFolder(std::string_view exePath, std::string_view separators) {
     const size_t last = exePath.find_last_of(separators);
-    if (last == std::string_view::npos) return {};
+    if (last == std::string_view::npos)
+        return {};
     return std::string(exePath.substr(0, last + 1));
 }
 
@@ -114,7 +130,8 @@ std::string desktopEntryText(std::string_view exePath, std::string_view appName,
     text += "Exec=" + escapeValue(execArgument(exePath), "The program path") + '\n';
     // Without a folder the launcher's own working directory is the best
     // there is; an empty Path key would be no better.
-    if (!folder.empty()) text += "Path=" + escapeValue(folder, "The folder") + '\n';
+    if (!folder.empty())
+        text += "Path=" + escapeValue(folder, "The folder") + '\n';
     return text;
 }
 

@@ -29,7 +29,9 @@ auto callBound(BoundFunction& f, Args... args) {
 
 namespace bound {
 
-char* inet_ntoa(in_addr in) { return callBound<char*(in_addr)>(InetNtoaFunction, in); }
+char* inet_ntoa(in_addr in) {
+    return callBound<char*(in_addr)>(InetNtoaFunction, in);
+}
 
 hostent* gethostbyname(const char* name) {
     return callBound<hostent*(const char*)>(GetHostByNameFunction, name);
@@ -45,7 +47,8 @@ int gethostname(char* name, size_t len) {
 
 std::optional<LocalHost> lookupLocalHost() {
     std::array<char, 128> name{};
-    if (bound::gethostname(name.data(), name.size()) != 0) return std::nullopt;
+    if (bound::gethostname(name.data(), name.size()) != 0)
+        return std::nullopt;
     // A name that fills the buffer need not end in a zero.
     name.back() = '\0';
     const hostent* entry = bound::gethostbyname(name.data());
@@ -60,7 +63,8 @@ std::optional<LocalHost> lookupLocalHost() {
     in_addr first;
     std::memcpy(&first, entry->h_addr_list[0], sizeof first);
     const char* text = bound::inet_ntoa(first);
-    if (text == nullptr) return std::nullopt;
+    if (text == nullptr)
+        return std::nullopt;
     host.address = text;
     return host;
 }

@@ -22,9 +22,11 @@ namespace {
 // empty or relative (a relative one is to be ignored); empty without a home.
 std::string autostartFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') return std::string(config) + "/autostart";
+    if (config && config[0] == '/')
+        return std::string(config) + "/autostart";
     const char* home = std::getenv("HOME");
-    if (!home || home[0] == '\0') return {};
+    if (!home || home[0] == '\0')
+        return {};
     return std::string(home) + "/.config/autostart";
 }
 
@@ -32,7 +34,8 @@ std::string autostartFolder() {
 // as the configuration folders are meant to be.
 bool makeFolders(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
     const size_t slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash))) {
         return false;
@@ -44,7 +47,8 @@ bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         data.remove_prefix(static_cast<size_t>(n));
@@ -58,7 +62,8 @@ bool writeAll(int fd, std::string_view data) {
 void replaceFile(const std::string& folder, const std::string& name, const std::string& text) {
     std::string temp = folder + "/." + name + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(temp.c_str(), (folder + '/' + name).c_str()) != 0) {
@@ -76,14 +81,16 @@ void replaceFile(const std::string& folder, const std::string& name, const std::
 }  // namespace
 
 void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder) {
-    if (folder != kStartupFolder) return;
+    if (folder != kStartupFolder)
+        return;
     // The entry's file name is the link name: it must stay inside the folder.
     if (linkName.empty() || linkName == "." || linkName == ".." ||
         linkName.find('/') != std::string::npos || linkName.find('\0') != std::string::npos) {
         return;
     }
     const std::string target = autostartFolder();
-    if (target.empty()) return;
+    if (target.empty())
+        return;
 
     std::string text;
     try {
@@ -91,7 +98,8 @@ void CreateShortcut(const std::string& exePath, const std::string& linkName, int
     } catch (const Exception&) {
         return;  // a path no entry can hold: nothing is made, as for a folder
     }
-    if (!makeFolders(target)) return;
+    if (!makeFolders(target))
+        return;
     replaceFile(target, linkName + ".desktop", text);
 }
 

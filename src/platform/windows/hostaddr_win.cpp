@@ -29,7 +29,9 @@ auto callBound(BoundFunction& f, Args... args) {
 
 namespace bound {
 
-char* inet_ntoa(in_addr in) { return callBound<InetNtoaFn>(InetNtoaFunction, in); }
+char* inet_ntoa(in_addr in) {
+    return callBound<InetNtoaFn>(InetNtoaFunction, in);
+}
 
 hostent* gethostbyname(const char* name) {
     return callBound<GetHostByNameFn>(GetHostByNameFunction, name);
@@ -56,7 +58,8 @@ void startSockets() {
 std::optional<LocalHost> lookupLocalHost() {
     startSockets();
     std::array<char, 128> name{};
-    if (bound::gethostname(name.data(), static_cast<int>(name.size())) != 0) return std::nullopt;
+    if (bound::gethostname(name.data(), static_cast<int>(name.size())) != 0)
+        return std::nullopt;
     name.back() = '\0';
     const hostent* entry = bound::gethostbyname(name.data());
     if (entry == nullptr || entry->h_addrtype != AF_INET ||
@@ -70,7 +73,8 @@ std::optional<LocalHost> lookupLocalHost() {
     in_addr first;
     std::memcpy(&first, entry->h_addr_list[0], sizeof first);
     const char* text = bound::inet_ntoa(first);
-    if (text == nullptr) return std::nullopt;
+    if (text == nullptr)
+        return std::nullopt;
     host.address = text;
     return host;
 }

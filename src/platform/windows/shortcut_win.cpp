@@ -1,9 +1,9 @@
 // The startup entry as a shell link in the current user's Startup folder,
 // made through the shell's link object; the folder functions of shell32.dll
 // are bound at their first call.
-#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -45,7 +45,8 @@ using SHGetPathFromIDListFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR);
 // The late-bound shell functions, each with the system function's signature.
 HRESULT WINAPI SHGetMalloc(IMalloc** ppMalloc) {
     // A caller whose call fails in the binding is left with no allocator.
-    if (ppMalloc) *ppMalloc = nullptr;
+    if (ppMalloc)
+        *ppMalloc = nullptr;
     BindProcedure(g_SHGetMalloc, kShell32, "SHGetMalloc");
     return reinterpret_cast<SHGetMallocFn>(g_SHGetMalloc)(ppMalloc);
 }
@@ -75,7 +76,8 @@ struct ComRef {
     ComRef(const ComRef&) = delete;
     ComRef& operator=(const ComRef&) = delete;
     ~ComRef() {
-        if (p) p->Release();
+        if (p)
+            p->Release();
     }
     void** out() { return reinterpret_cast<void**>(&p); }
 };
@@ -88,7 +90,8 @@ struct ItemList {
     ItemList(const ItemList&) = delete;
     ItemList& operator=(const ItemList&) = delete;
     ~ItemList() {
-        if (items && allocator) allocator->Free(items);
+        if (items && allocator)
+            allocator->Free(items);
     }
 };
 
@@ -96,11 +99,13 @@ struct ItemList {
 // text the program shows is in.
 std::string ansiFromUtf8(const char* utf8) {
     const int wn = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (wn <= 0) return utf8;
+    if (wn <= 0)
+        return utf8;
     std::wstring wide(static_cast<size_t>(wn), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wn);
     const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return utf8;
+    if (n <= 0)
+        return utf8;
     std::string text(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
     text.resize(static_cast<size_t>(n - 1));
@@ -111,9 +116,9 @@ std::string ansiFromUtf8(const char* utf8) {
 // full stop; empty where the system has none.
 std::string systemMessage(HRESULT code) {
     char buffer[256];
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                 FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                             nullptr, static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
+    DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        nullptr, static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
     while (n > 0 && (static_cast<unsigned char>(buffer[n - 1]) <= ' ' || buffer[n - 1] == '.')) {
         --n;
     }
@@ -133,7 +138,8 @@ std::string systemMessage(HRESULT code) {
 // UTF-16 from the system's 8-bit code page, as the save wants its file name.
 std::wstring wideFromAnsi(const std::string& text) {
     const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
+    if (n <= 0)
+        return std::wstring();
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
     wide.resize(static_cast<size_t>(n - 1));
@@ -146,7 +152,8 @@ void CreateShortcut(const std::string& exePath, const std::string& linkName, int
     ComRef<IUnknown> object;
     const HRESULT created =
         CoCreateInstance(kClsidShellLink, nullptr, kClassContext, kIidUnknown, object.out());
-    if (IsFailureCode(created)) raiseOleError(created);
+    if (IsFailureCode(created))
+        raiseOleError(created);
     ComRef<IShellLinkA> link;
     ComRef<IPersistFile> file;
     if (IsFailureCode(object.p->QueryInterface(kIidShellLinkA, link.out())) ||
@@ -156,14 +163,16 @@ void CreateShortcut(const std::string& exePath, const std::string& linkName, int
 
     // From here on a folder that cannot be had ends the routine quietly.
     ComRef<IMalloc> allocator;
-    if (IsFailureCode(vhb::SHGetMalloc(&allocator.p)) || !allocator.p) return;
+    if (IsFailureCode(vhb::SHGetMalloc(&allocator.p)) || !allocator.p)
+        return;
     ItemList list(allocator.p);
     if (IsFailureCode(vhb::SHGetSpecialFolderLocation(nullptr, folder, &list.items))) {
         list.items = nullptr;  // not ours to free after a failure
         return;
     }
     char path[MAX_PATH + 1] = {};
-    if (!vhb::SHGetPathFromIDListA(list.items, path)) return;
+    if (!vhb::SHGetPathFromIDListA(list.items, path))
+        return;
 
     link.p->SetPath(exePath.c_str());
     link.p->SetWorkingDirectory(programFolder(exePath, "\\:").c_str());

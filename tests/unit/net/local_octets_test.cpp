@@ -35,6 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                     // each part goes through the common number reading
                     Case{"$C0.x10.-1.+2", {192, 16, -1, 2}}, Case{"300.0.0.1", {300, 0, 0, 1}}));
 
-TEST(LocalOctets, AllZeroAtStart) { EXPECT_EQ(vhb::LocalOctets, (Octets{0, 0, 0, 0})); }
+TEST(LocalOctets, AllZeroAtStart) {
+    EXPECT_EQ(vhb::LocalOctets, (Octets{0, 0, 0, 0}));
+}
 
 }  // namespace

@@ -18,11 +18,13 @@ protected:
     void SetUp() override { reset(); }
     void TearDown() override { reset(); }
     static void reset() {
-        for (BoundFunction* f : all()) f->slot = nullptr;
+        for (BoundFunction* f : all())
+            f->slot = nullptr;
         vhb::platform::InetNtoaFunction.fn = "inet_ntoa";
         vhb::platform::GetHostByNameFunction.fn = "gethostbyname";
         vhb::platform::GetHostNameFunction.fn = "gethostname";
-        for (BoundFunction* f : all()) f->lib = "libc.so.6";
+        for (BoundFunction* f : all())
+            f->lib = "libc.so.6";
     }
     static std::array<BoundFunction*, 3> all() {
         return {&vhb::platform::InetNtoaFunction, &vhb::platform::GetHostByNameFunction,
@@ -70,7 +72,8 @@ TEST_F(HostLookup, GivesTheOfficialNameAndADottedAddress) {
     // not resolve; where it does, the address is dotted IPv4.
     const auto host = vhb::platform::lookupLocalHost();
     EXPECT_NE(vhb::platform::GetHostNameFunction.slot, nullptr);
-    if (!host) GTEST_SKIP() << "the host's name does not resolve here";
+    if (!host)
+        GTEST_SKIP() << "the host's name does not resolve here";
     EXPECT_FALSE(host->officialName.empty());
     in_addr parsed;
     EXPECT_EQ(inet_pton(AF_INET, host->address.c_str(), &parsed), 1) << host->address;

@@ -18,7 +18,8 @@ std::map<std::string, std::string> keysOf(const std::string& text) {
     std::string line;
     while (std::getline(in, line)) {
         const size_t eq = line.find('=');
-        if (eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
+        if (eq != std::string::npos)
+            keys[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return keys;
 }
@@ -32,12 +33,24 @@ std::string unescapeValue(const std::string& v) {
             continue;
         }
         switch (v[++i]) {
-            case 's': out += ' '; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case '\\': out += '\\'; break;
-            default: ADD_FAILURE() << "unknown escape in " << v; out += v[i];
+            case 's':
+                out += ' ';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                ADD_FAILURE() << "unknown escape in " << v;
+                out += v[i];
         }
     }
     return out;
@@ -57,13 +70,15 @@ std::vector<std::string> execArguments(const std::string& cmd) {
         if (cmd[i] == '"') {
             ++i;
             while (i < cmd.size() && cmd[i] != '"') {
-                if (cmd[i] == '\\' && i + 1 < cmd.size()) ++i;
+                if (cmd[i] == '\\' && i + 1 < cmd.size())
+                    ++i;
                 arg += cmd[i++];
             }
             EXPECT_LT(i, cmd.size()) << "unterminated quote in " << cmd;
             ++i;
         } else {
-            while (i < cmd.size() && cmd[i] != ' ') arg += cmd[i++];
+            while (i < cmd.size() && cmd[i] != ' ')
+                arg += cmd[i++];
         }
         std::string plain;
         for (size_t k = 0; k < arg.size(); ++k) {
@@ -108,8 +123,9 @@ TEST(AutostartEntry, ExecLineQuotesAndEscapesThePath) {
 }
 
 TEST(AutostartEntry, LauncherReadsBackThePathAsOneArgument) {
-    std::vector<std::string> paths = {"/a b/c d", "/x/\"quoted\"", "/%u/%%/%", "/back\\\\slash\\",
-                                      "/ lead", "/trail ", "/semi;colon&amp|pipe", "/q?*#()<>"};
+    std::vector<std::string> paths = {
+        "/a b/c d", "/x/\"quoted\"",        "/%u/%%/%", "/back\\\\slash\\", "/ lead",
+        "/trail ",  "/semi;colon&amp|pipe", "/q?*#()<>"};
     // Every reserved character on its own, at the start, middle and end of a name.
     for (const char c : std::string(" \t\n\"'\\><~|&;$*?#()`%")) {
         paths.push_back(std::string("/") + c + "x");
@@ -138,11 +154,8 @@ TEST(AutostartEntry, NameAndFolderFollowTheStringRules) {
     };
     const Case cases[] = {
         {"/opt/my app/", "/opt/my app/"},  // not a command line: no quotes
-        {"/opt/a\\b/", "/opt/a\\\\b/"},
-        {"/opt/100%/", "/opt/100%/"},
-        {" /lead", "\\s/lead"},
-        {"/trail ", "/trail\\s"},
-        {"/a\tb\r/", "/a\\tb\\r/"},
+        {"/opt/a\\b/", "/opt/a\\\\b/"},   {"/opt/100%/", "/opt/100%/"}, {" /lead", "\\s/lead"},
+        {"/trail ", "/trail\\s"},         {"/a\tb\r/", "/a\\tb\\r/"},
     };
     for (const auto& c : cases) {
         const auto keys = keysOf(vhb::desktopEntryText("/x", c.in, c.in));
@@ -158,13 +171,13 @@ TEST(AutostartEntry, NoFolderGivesNoPathKey) {
 
 TEST(AutostartEntry, TextsAnEntryCannotHoldAreRefused) {
     const char* bad[] = {
-        "/a\x01",           // control character
-        "/a\x7F",           // delete
-        "/a\xFF",           // no UTF-8 lead byte
-        "/a\xC3",           // sequence cut off at the end
-        "/a\xC3(",          // lead byte without its continuation
-        "/a\xC0\xAF",       // overlong slash
-        "/a\xED\xA0\x80",   // surrogate
+        "/a\x01",              // control character
+        "/a\x7F",              // delete
+        "/a\xFF",              // no UTF-8 lead byte
+        "/a\xC3",              // sequence cut off at the end
+        "/a\xC3(",             // lead byte without its continuation
+        "/a\xC0\xAF",          // overlong slash
+        "/a\xED\xA0\x80",      // surrogate
         "/a\xF4\x90\x80\x80",  // past U+10FFFF
     };
     for (const char* b : bad) {

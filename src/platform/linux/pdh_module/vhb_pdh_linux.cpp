@@ -1,0 +1,149 @@
+// The five performance-counter functions over /proc, for the processor-time
+// watch on Linux. Only the "% Processor Time" counter of process instances
+// exists. Values are formed at each collection, so reading a value costs
+// nothing, and nothing is allocated per collection once the lists have their
+// size.
+#include <unistd.h>
+
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cpumon/counter_path.h"
+#include "cpumon/pdh_api.h"
+#include "proc_scan.h"
+
+using vhb::PDH_FMT_COUNTERVALUE;
+using vhb::PDH_HCOUNTER;
+using vhb::PDH_HQUERY;
+using vhb::PDH_STATUS;
+
+namespace {
+
+// Marks live objects, so that a stale or foreign handle is refused rather
+// than used.
+constexpr uint32_t kQueryMagic = 0x51485650;    // "PVHQ"
+constexpr uint32_t kCounterMagic = 0x43485650;  // "PVHC"
+// The counter type of a processor-time percentage.
+constexpr uint32_t kCounterType = 0x20510500;
+
+struct Counter {
+    uint32_t magic = kCounterMagic;
+    vhb::pdhmodule::NameWatch watch;
+    uint32_t index = 0;
+    vhb::cpumon::TrackedProcess tracked;
+    PDH_STATUS status = vhb::PDH_INVALID_DATA;  // until two collections have been taken
+    double value = 0.0;
+
+    ~Counter() { magic = 0; }
+};
+
+struct Query {
+    uint32_t magic = kQueryMagic;
+    std::vector<std::unique_ptr<Counter>> counters;
+    std::vector<vhb::pdhmodule::NameWatch*> watches;
+
+    ~Query() { magic = 0; }
+};
+
+Query* asQuery(PDH_HQUERY h) {
+    auto* q = static_cast<Query*>(h);
+    return (q != nullptr && q->magic == kQueryMagic) ? q : nullptr;
+}
+
+Counter* asCounter(PDH_HCOUNTER h) {
+    auto* c = static_cast<Counter*>(h);
+    return (c != nullptr && c->magic == kCounterMagic) ? c : nullptr;
+}
+
+const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+
+}  // namespace
+
+#define VHB_PDH_EXPORT extern "C" __attribute__((visibility("default")))
+
+VHB_PDH_EXPORT PDH_STATUS PdhOpenQueryA(const char* source, uintptr_t, PDH_HQUERY* query) {
+    if (query == nullptr)
+        return vhb::PDH_INVALID_ARGUMENT;
+    // Only live data: there are no log files to read from.
+    if (source != nullptr)
+        return vhb::PDH_INVALID_ARGUMENT;
+    auto* q = new (std::nothrow) Query;
+    if (q == nullptr)
+        return vhb::PDH_MEMORY_ALLOCATION_FAILURE;
+    *query = q;
+    return vhb::PDH_CSTATUS_VALID_DATA;
+}
+
+VHB_PDH_EXPORT PDH_STATUS PdhAddCounterA(PDH_HQUERY query, const char* path, uintptr_t,
+                                         PDH_HCOUNTER* counter) {
+    Query* q = asQuery(query);
+    if (q == nullptr)
+        return vhb::PDH_INVALID_HANDLE;
+    if (path == nullptr || counter == nullptr)
+        return vhb::PDH_INVALID_ARGUMENT;
+    const auto instance = vhb::cpumon::counterPathInstance(path);
+    const auto ref = instance ? vhb::cpumon::parseInstance(*instance) : std::nullopt;
+    if (!ref)
+        return vhb::PDH_CSTATUS_BAD_COUNTERNAME;
+    // A process that is not running yet is accepted: it is looked for at
+    // every collection.
+    try {
+        auto c = std::make_unique<Counter>();
+        c->watch.name = std::string(ref->name);
+        c->watch.found.reserve(8);
+        c->index = ref->index;
+        q->watches.reserve(q->counters.size() + 1);
+        q->counters.push_back(std::move(c));
+        q->watches.push_back(&q->counters.back()->watch);
+    } catch (const std::bad_alloc&) {
+        return vhb::PDH_MEMORY_ALLOCATION_FAILURE;
+    }
+    *counter = q->counters.back().get();
+    return vhb::PDH_CSTATUS_VALID_DATA;
+}
+
+VHB_PDH_EXPORT PDH_STATUS PdhCollectQueryData(PDH_HQUERY query) {
+    Query* q = asQuery(query);
+    if (q == nullptr)
+        return vhb::PDH_INVALID_HANDLE;
+    if (q->counters.empty())
+        return vhb::PDH_NO_DATA;
+    try {
+        vhb::pdhmodule::scanProcesses(q->watches);
+    } catch (const std::bad_alloc&) {
+        // Lists that could not grow miss some processes this time.
+    }
+    const uint64_t now = vhb::pdhmodule::monotonicNs();
+    for (const auto& c : q->counters) {
+        const vhb::cpumon::ProcessCandidate* p =
+            vhb::cpumon::pickInstance(c->watch.found, c->index);
+        const auto percent = vhb::cpumon::advanceReading(c->tracked, p, now, ticksPerSecond);
+        c->status = percent ? vhb::PDH_CSTATUS_VALID_DATA : vhb::PDH_INVALID_DATA;
+        c->value = percent.value_or(0.0);
+    }
+    return vhb::PDH_CSTATUS_VALID_DATA;
+}
+
+VHB_PDH_EXPORT PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER counter, uint32_t format,
+                                                      uint32_t* type, PDH_FMT_COUNTERVALUE* value) {
+    Counter* c = asCounter(counter);
+    if (c == nullptr)
+        return vhb::PDH_INVALID_HANDLE;
+    if (value == nullptr || format != vhb::PDH_FMT_DOUBLE)
+        return vhb::PDH_INVALID_ARGUMENT;
+    if (type != nullptr)
+        *type = kCounterType;
+    value->CStatus = static_cast<uint32_t>(c->status);
+    value->doubleValue = c->value;
+    return c->status;
+}
+
+VHB_PDH_EXPORT PDH_STATUS PdhCloseQuery(PDH_HQUERY query) {
+    Query* q = asQuery(query);
+    if (q == nullptr)
+        return vhb::PDH_INVALID_HANDLE;
+    delete q;
+    return vhb::PDH_CSTATUS_VALID_DATA;
+}

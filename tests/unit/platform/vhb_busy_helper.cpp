@@ -1,0 +1,32 @@
+// A stand-in for a watched application: "busy N" keeps N threads spinning,
+// "sleep" waits without using the processor. Runs until killed.
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::atomic<unsigned long> spins{0};
+
+[[noreturn]] void spin() {
+    for (;;)
+        spins.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "busy") == 0) {
+        const int threads = argc >= 3 ? std::atoi(argv[2]) : 1;
+        std::vector<std::thread> extra;
+        for (int i = 1; i < threads; ++i)
+            extra.emplace_back(spin);
+        spin();
+    }
+    for (;;)
+        pause();
+}
