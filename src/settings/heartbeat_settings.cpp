@@ -69,7 +69,7 @@ void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32
                 value = std::to_string(intervalSeconds);
                 break;
             case ValueForm::Boolean:
-                value = (s.*(k.flag)) ? "1" : "0";
+                value.assign(1, (s.*(k.flag)) ? '1' : '0');
                 break;
             case ValueForm::Integer:
                 value = std::to_string(static_cast<int16_t>(s.*(k.number)));
