@@ -9,7 +9,8 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (argc < 3) return 2;
+    if (argc < 3)
+        return 2;
     const int port = std::atoi(argv[1]);
     const int count = std::atoi(argv[2]);
     const int s = socket(AF_INET, SOCK_DGRAM, 0);

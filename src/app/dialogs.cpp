@@ -25,27 +25,32 @@ struct TopmostLowered::Saved {
 
 TopmostLowered::TopmostLowered() : saved_(new Saved) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!(w->windowFlags() & Qt::WindowStaysOnTopHint)) continue;
+        if (!(w->windowFlags() & Qt::WindowStaysOnTopHint))
+            continue;
         const bool visible = w->isVisible();
         saved_->entries.push_back({w, visible});
         w->setWindowFlag(Qt::WindowStaysOnTopHint, false);
         // Changing a window's flags hides it; a shown window stays shown.
-        if (visible) w->show();
+        if (visible)
+            w->show();
     }
 }
 
 TopmostLowered::~TopmostLowered() {
     for (const auto& e : saved_->entries) {
-        if (!e.widget) continue;
+        if (!e.widget)
+            continue;
         e.widget->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        if (e.visible) e.widget->show();
+        if (e.visible)
+            e.widget->show();
     }
     delete saved_;
 }
 
 bool askOkCancel(const QString& caption, const QString& text) {
     TopmostLowered lowered;
-    if (g_questionHook) return g_questionHook(caption, text);
+    if (g_questionHook)
+        return g_questionHook(caption, text);
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
@@ -70,14 +75,20 @@ void showError(const QString& message) {
     box.exec();
 }
 
-void setQuestionHook(QuestionHook hook) { g_questionHook = std::move(hook); }
-void setErrorHook(ErrorHook hook) { g_errorHook = std::move(hook); }
+void setQuestionHook(QuestionHook hook) {
+    g_questionHook = std::move(hook);
+}
+void setErrorHook(ErrorHook hook) {
+    g_errorHook = std::move(hook);
+}
 
 QString programFilePath() {
     return g_programFilePath.isEmpty() ? QCoreApplication::applicationFilePath()
                                        : g_programFilePath;
 }
 
-void setProgramFilePath(const QString& path) { g_programFilePath = path; }
+void setProgramFilePath(const QString& path) {
+    g_programFilePath = path;
+}
 
 }  // namespace vhb

@@ -53,13 +53,15 @@ void Thb_main::FormCreate() {
 void Thb_main::Timer1Timer() {
     Timer1->stop();
     if (Timer1Stage == 0) {
-        if (Form2) Form2->IniLoad();
+        if (Form2)
+            Form2->IniLoad();
         Timer1Stage = 1;
         Timer1->start(1000);
         return;
     }
     TryiconSet();
-    if (!Form2) return;
+    if (!Form2)
+        return;
     if (QFileInfo::exists(IniFileName)) {
         Form2->BitBtn3Click();
     } else {
@@ -68,7 +70,8 @@ void Thb_main::Timer1Timer() {
 }
 
 void Thb_main::TryiconSet() {
-    if (TrayIcon) return;  // added once per process
+    if (TrayIcon)
+        return;  // added once per process
     TrayIcon = new QSystemTrayIcon(vhb::programIcon(), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setToolTip(QString());
@@ -79,26 +82,33 @@ void Thb_main::TryiconSet() {
 
 void Thb_main::TryiconMessage(int reason) {
     // Only a press of the left or the right button opens the menu.
-    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context) return;
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context)
+        return;
     PopupMenu1->popup(QCursor::pos());
 }
 
 void Thb_main::test1Click() {
-    if (!Form2) return;
+    if (!Form2)
+        return;
     Form2->show();
     Form2->raise();
     Form2->activateWindow();
 }
 
-void Thb_main::Exit1Click() { close(); }
+void Thb_main::Exit1Click() {
+    close();
+}
 
-bool Thb_main::iconShown() const { return TrayIcon && TrayIcon->isVisible(); }
+bool Thb_main::iconShown() const {
+    return TrayIcon && TrayIcon->isVisible();
+}
 
 bool Thb_main::FormClose() {
     if (!vhb::askOkCancel(QStringLiteral("Exit"),
                           QStringLiteral("Would you like to quit the software?")))
         return false;
-    if (Form2) Form2->IniSave();  // a failed save stops the exit here
+    if (Form2)
+        Form2->IniSave();  // a failed save stops the exit here
     if (TrayIcon) {
         TrayIcon->hide();
         delete TrayIcon;

@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
 
     SingleInstance instance(TForm2::settingsFilePath());
-    if (!instance.acquire()) return 0;
+    if (!instance.acquire())
+        return 0;
 
     hb_main = new Thb_main;
     Form2 = new TForm2(hb_main->AppName, hb_main->VersionText);

@@ -49,7 +49,8 @@ bool SingleInstance::acquire() {
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
             connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                if (s->readAll().contains("show") && onShowRequested) onShowRequested();
+                if (s->readAll().contains("show") && onShowRequested)
+                    onShowRequested();
                 s->disconnectFromServer();
             });
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);

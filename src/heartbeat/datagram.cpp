@@ -9,7 +9,8 @@ HeartbeatDatagram buildHeartbeat(std::string_view code) {
     d.fill(0x20);
     const size_t n = std::min<size_t>(code.size(), 7);
     std::copy_n(code.begin(), n, d.begin());
-    if (n < 7) d[n] = 0x00;
+    if (n < 7)
+        d[n] = 0x00;
     d[7] = 0x0D;
     d[8] = 0x0A;
     return d;

@@ -14,7 +14,9 @@
 #include "settings/heartbeat_settings.h"
 
 namespace {
-std::string local8(const QString& s) { return s.toLocal8Bit().toStdString(); }
+std::string local8(const QString& s) {
+    return s.toLocal8Bit().toStdString();
+}
 QString stamped(const char* what) {
     return QString::fromLatin1(what) + QString::fromLocal8Bit(vhb::timestampNow());
 }
@@ -28,7 +30,8 @@ void TForm2::BitBtn3Click() {
     // A negative wait would hold every heartbeat until the next start: it
     // counts as no wait.
     StartWaitCount = std::max(0, vhb::readNumber(local8(Edit7->text()), 0));
-    if (StartWaitCount > 0) Timer3->start(1000);
+    if (StartWaitCount > 0)
+        Timer3->start(1000);
     HbStart();
     CPUresourceStart();
 }
@@ -39,7 +42,8 @@ void TForm2::HbStart() {
     Timer1->start(static_cast<int>(vhb::heartbeatPeriodMs(local8(IntervalEdit->text()))));
     BitBtn3->setEnabled(false);
     BitBtn4->setEnabled(true);
-    for (QWidget* w : lockedControls()) w->setEnabled(false);
+    for (QWidget* w : lockedControls())
+        w->setEnabled(false);
     IniSave();
 }
 
@@ -49,13 +53,15 @@ void TForm2::BitBtn4Click() {
     Timer1->stop();
     BitBtn3->setEnabled(true);
     BitBtn4->setEnabled(false);
-    for (QWidget* w : lockedControls()) w->setEnabled(true);
+    for (QWidget* w : lockedControls())
+        w->setEnabled(true);
     CpuWatchRunning = 1;
     CPUresourceStart();
 }
 
 void TForm2::Timer1Timer() {
-    if (StartWaitCount == 0 && !HoldHeartbeat) SendData();
+    if (StartWaitCount == 0 && !HoldHeartbeat)
+        SendData();
     if (CheckBox1->isChecked()) {
         searche();
     } else {

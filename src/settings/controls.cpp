@@ -10,7 +10,8 @@
 TPanel::TPanel(QWidget* parent, const QString& name, Bevel bevel) : QLabel(parent) {
     setObjectName(name);
     setAlignment(Qt::AlignCenter);
-    if (bevel == Lowered) setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (bevel == Lowered)
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
     setColor(palette().color(QPalette::Window));
 }
@@ -31,7 +32,8 @@ void TCodeEdit::keyPressEvent(QKeyEvent* e) {
     if (e->matches(QKeySequence::Paste)) {
         // Pasted text is typing too: take only what still fits.
         QLineEdit::keyPressEvent(e);
-        if (text().size() > limit_ && isUndoAvailable()) undo();
+        if (text().size() > limit_ && isUndoAvailable())
+            undo();
         return;
     }
     const QString typed = e->text();
@@ -74,10 +76,13 @@ int TUpDown::Position() const {
 
 void TUpDown::setPosition(int p) {
     position_ = std::clamp(p, min_, max_);
-    if (associate_) associate_->setText(QString::number(position_));
+    if (associate_)
+        associate_->setText(QString::number(position_));
 }
 
-void TUpDown::stepBy(int steps) { setPosition(Position() + steps); }
+void TUpDown::stepBy(int steps) {
+    setPosition(Position() + steps);
+}
 
 void TUpDown::resizeEvent(QResizeEvent*) {
     const int half = height() / 2;

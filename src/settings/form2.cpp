@@ -103,18 +103,25 @@ TForm2::TForm2(const QString& appName, const QString& versionText)
     setFixedSize(Panel13->width(), Panel13->height());
 }
 
-TForm2::~TForm2() { FormDestroy(); }
+TForm2::~TForm2() {
+    // The process is ending: an error here (a late-bound function that cannot
+    // be found) has nobody left to show it to, and must not abort the exit.
+    try {
+        FormDestroy();
+    } catch (...) {
+    }
+}
 
 void TForm2::buildNetworkPage() {
     Panel13 = place(new QWidget(this), "Panel13", 0, 0, 500, 280);
     QWidget* p = Panel13;
     Label8 = label(p, "Label8", "Heartbeats Status", 8, 16);
-    Panel3 = place(new TPanel(p, QStringLiteral("Panel3"), TPanel::Lowered), "Panel3", 8, 32, 225,
-                   25);
+    Panel3 =
+        place(new TPanel(p, QStringLiteral("Panel3"), TPanel::Lowered), "Panel3", 8, 32, 225, 25);
     Panel3->setColor(Qt::white);
     Label5 = label(p, "Label5", "CPU resource status", 240, 16);
-    Panel6 = place(new TPanel(p, QStringLiteral("Panel6"), TPanel::Lowered), "Panel6", 240, 32,
-                   161, 25);
+    Panel6 =
+        place(new TPanel(p, QStringLiteral("Panel6"), TPanel::Lowered), "Panel6", 240, 32, 161, 25);
     Panel6->setColor(Qt::white);
     BitBtn3 = button(p, "BitBtn3", "Start", 412, 8, 80, 25);
     BitBtn4 = button(p, "BitBtn4", "Stop", 412, 48, 80, 25);
@@ -133,8 +140,8 @@ void TForm2::buildNetworkPage() {
     Label14 = label(p, "Label14", "Start Wait Time", 240, 136);
     Edit7 = edit(p, "Edit7", "0", 240, 152, 57, 21);
     Label13 = label(p, "Label13", "sec", 304, 160);
-    Panel4 = place(new TPanel(p, QStringLiteral("Panel4"), TPanel::Lowered), "Panel4", 328, 152,
-                   65, 25);
+    Panel4 =
+        place(new TPanel(p, QStringLiteral("Panel4"), TPanel::Lowered), "Panel4", 328, 152, 65, 25);
     BitBtn8 = button(p, "BitBtn8", "CPU resource", 412, 146, 80, 25);
     BitBtn5 = button(p, "BitBtn5", "Close", 412, 194, 80, 25);
     BitBtn18 = button(p, "BitBtn18", "Exit", 412, 226, 80, 25);
@@ -151,10 +158,11 @@ void TForm2::buildNetworkPage() {
     BitBtn1->setFont(gothic);
 
     // The declared tab order of the network page.
-    QWidget* order[] = {BitBtn18, BitBtn3,   BitBtn4,  BitBtn5,      ipEdit,    PortEdit,
-                        BitBtn1,  IntervalEdit, localPortEdit, CheckBox1, BitBtn2, ComboBox1,
-                        Edit1,    BitBtn8,   Edit7};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    QWidget* order[] = {BitBtn18, BitBtn3,   BitBtn4,      BitBtn5,       ipEdit,
+                        PortEdit, BitBtn1,   IntervalEdit, localPortEdit, CheckBox1,
+                        BitBtn2,  ComboBox1, Edit1,        BitBtn8,       Edit7};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm2::buildCpuPage() {
@@ -172,11 +180,12 @@ void TForm2::buildCpuPage() {
     UpDown1->setPosition(10);
     CheckBox2 = place(new QCheckBox(QStringLiteral("Auto Start Enabled"), p), "CheckBox2", 104, 56,
                       121, 17);
-    CheckBox3 = place(new QCheckBox(QStringLiteral("Waiting for start"), p), "CheckBox3", 248, 56,
-                      105, 17);
+    CheckBox3 =
+        place(new QCheckBox(QStringLiteral("Waiting for start"), p), "CheckBox3", 248, 56, 105, 17);
     BitBtn9 = button(p, "BitBtn9", "OK", 420, 232, 75, 25);
     QWidget* order[] = {Edit2, BitBtn7, Edit3, BitBtn9, CheckBox2, CheckBox3};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm2::wireHandlers() {
@@ -198,11 +207,13 @@ void TForm2::wireHandlers() {
 }
 
 std::array<QWidget*, 10> TForm2::lockedControls() const {
-    return {ipEdit, PortEdit, IntervalEdit, localPortEdit, ComboBox1,
-            CheckBox1, BitBtn2, Edit1, Edit7, BitBtn8};
+    return {ipEdit,    PortEdit, IntervalEdit, localPortEdit, ComboBox1,
+            CheckBox1, BitBtn2,  Edit1,        Edit7,         BitBtn8};
 }
 
-bool TForm2::cpuPageShown() const { return Panel2->isVisible() && Panel2->x() == 0; }
+bool TForm2::cpuPageShown() const {
+    return Panel2->isVisible() && Panel2->x() == 0;
+}
 
 void TForm2::BitBtn8Click() {
     Panel2->move(0, Panel2->y());
@@ -216,17 +227,21 @@ void TForm2::BitBtn9Click() {
     Panel2->hide();
 }
 
-void TForm2::BitBtn5Click() { hide(); }
+void TForm2::BitBtn5Click() {
+    hide();
+}
 
 void TForm2::BitBtn18Click() {
-    if (hb_main) hb_main->close();
+    if (hb_main)
+        hb_main->close();
 }
 
 void TForm2::BitBtn7Click() {
     const QString chosen = OpenDialog1 ? OpenDialog1() : QString();
-    if (chosen.isEmpty()) return;
-    Edit2->setText(QString::fromLocal8Bit(
-        vhb::openDialogInstance(chosen.toLocal8Bit().toStdString(), vhb::platform::pathSeparators())));
+    if (chosen.isEmpty())
+        return;
+    Edit2->setText(QString::fromLocal8Bit(vhb::openDialogInstance(
+        chosen.toLocal8Bit().toStdString(), vhb::platform::pathSeparators())));
 }
 
 void TForm2::closeEvent(QCloseEvent* e) {

@@ -35,7 +35,7 @@ public:
     QLabel* Label8;
     TPanel* Panel3;  // heartbeat status line
     QLabel* Label5;
-    TPanel* Panel6;  // processor-time status and search results
+    TPanel* Panel6;        // processor-time status and search results
     QPushButton* BitBtn3;  // "Start"
     QPushButton* BitBtn4;  // "Stop"
     QLabel* Label9;
@@ -52,7 +52,7 @@ public:
     QLabel* Label14;
     QLineEdit* Edit7;  // start wait
     QLabel* Label13;
-    TPanel* Panel4;  // start wait countdown
+    TPanel* Panel4;         // start wait countdown
     QPushButton* BitBtn8;   // "CPU resource"
     QPushButton* BitBtn5;   // "Close"
     QPushButton* BitBtn18;  // "Exit"
@@ -62,12 +62,12 @@ public:
     QPushButton* BitBtn1;   // "Add shortcut to startup"
     // --- CPU page ---
     QWidget* Panel2;
-    QLineEdit* Edit2;  // process instance to watch
+    QLineEdit* Edit2;      // process instance to watch
     QPushButton* BitBtn7;  // "Open"
     QLabel* Label11;
     QLabel* Label7;
-    QLineEdit* Edit3;  // shows UpDown1's position
-    TUpDown* UpDown1;  // "Counts"
+    QLineEdit* Edit3;      // shows UpDown1's position
+    TUpDown* UpDown1;      // "Counts"
     QCheckBox* CheckBox2;  // "Auto Start Enabled"
     QCheckBox* CheckBox3;  // "Waiting for start"
     QPushButton* BitBtn9;  // "OK"
@@ -103,11 +103,11 @@ public:
     static QString settingsFilePath();
 
     // --- window (settings/form2.cpp) ---
-    void BitBtn8Click();  // "CPU resource"
-    void BitBtn9Click();  // "OK"
-    void BitBtn5Click();  // "Close"
+    void BitBtn8Click();   // "CPU resource"
+    void BitBtn9Click();   // "OK"
+    void BitBtn5Click();   // "Close"
     void BitBtn18Click();  // "Exit"
-    void BitBtn7Click();  // "Open"
+    void BitBtn7Click();   // "Open"
     bool cpuPageShown() const;
     // The controls that feed the heartbeat, locked while it runs, in the
     // order Start locks them ("Start" and "Stop" swap beside them).

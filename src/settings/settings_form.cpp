@@ -5,15 +5,19 @@
 
 #include "app/dialogs.h"
 #include "app/hb_main.h"
+#include "platform/system.h"
 #include "settings/controls.h"
 #include "settings/form2.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
-#include "platform/system.h"
 
 namespace {
-std::string local8(const QString& s) { return s.toLocal8Bit().toStdString(); }
-QString fromLocal8(const std::string& s) { return QString::fromLocal8Bit(s); }
+std::string local8(const QString& s) {
+    return s.toLocal8Bit().toStdString();
+}
+QString fromLocal8(const std::string& s) {
+    return QString::fromLocal8Bit(s);
+}
 }  // namespace
 
 QString TForm2::settingsFilePath() {
@@ -55,7 +59,8 @@ void TForm2::applySettings(const vhb::HeartbeatSettings& s) {
 
 void TForm2::IniLoad() {
     const QString path = settingsFilePath();
-    if (hb_main) hb_main->IniFileName = path;
+    if (hb_main)
+        hb_main->IniFileName = path;
     applySettings(vhb::loadSettings(local8(path)));
 }
 

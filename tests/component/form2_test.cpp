@@ -22,18 +22,28 @@ TEST_F(Form2Test, CaptionSizeAndPlacesAsLaidOut) {
         const char* caption;
     };
     const Place places[] = {
-        {"Panel3", {8, 32, 225, 25}, ""},         {"Panel6", {240, 32, 161, 25}, ""},
-        {"BitBtn3", {412, 8, 80, 25}, "Start"},   {"BitBtn4", {412, 48, 80, 25}, "Stop"},
-        {"ipEdit", {8, 112, 97, 21}, "192.168.10.1"}, {"PortEdit", {112, 112, 57, 21}, "9100"},
-        {"localPortEdit", {176, 112, 57, 21}, "9100"}, {"IntervalEdit", {240, 112, 57, 21}, "5"},
-        {"Edit1", {8, 152, 121, 21}, ""},         {"Edit7", {240, 152, 57, 21}, "0"},
-        {"Panel4", {328, 152, 65, 25}, ""},       {"BitBtn8", {412, 146, 80, 25}, "CPU resource"},
-        {"BitBtn5", {412, 194, 80, 25}, "Close"}, {"BitBtn18", {412, 226, 80, 25}, "Exit"},
-        {"CheckBox1", {8, 200, 89, 17}, "MAC Address"}, {"ComboBox1", {96, 200, 145, 21}, ""},
+        {"Panel3", {8, 32, 225, 25}, ""},
+        {"Panel6", {240, 32, 161, 25}, ""},
+        {"BitBtn3", {412, 8, 80, 25}, "Start"},
+        {"BitBtn4", {412, 48, 80, 25}, "Stop"},
+        {"ipEdit", {8, 112, 97, 21}, "192.168.10.1"},
+        {"PortEdit", {112, 112, 57, 21}, "9100"},
+        {"localPortEdit", {176, 112, 57, 21}, "9100"},
+        {"IntervalEdit", {240, 112, 57, 21}, "5"},
+        {"Edit1", {8, 152, 121, 21}, ""},
+        {"Edit7", {240, 152, 57, 21}, "0"},
+        {"Panel4", {328, 152, 65, 25}, ""},
+        {"BitBtn8", {412, 146, 80, 25}, "CPU resource"},
+        {"BitBtn5", {412, 194, 80, 25}, "Close"},
+        {"BitBtn18", {412, 226, 80, 25}, "Exit"},
+        {"CheckBox1", {8, 200, 89, 17}, "MAC Address"},
+        {"ComboBox1", {96, 200, 145, 21}, ""},
         {"BitBtn2", {248, 200, 75, 25}, "search"},
         {"BitBtn1", {16, 234, 185, 25}, "Add shortcut to startup"},
-        {"Edit2", {24, 16, 121, 21}, ""},         {"BitBtn7", {156, 16, 75, 25}, "Open"},
-        {"Edit3", {24, 56, 41, 21}, "10"},        {"UpDown1", {65, 56, 16, 21}, ""},
+        {"Edit2", {24, 16, 121, 21}, ""},
+        {"BitBtn7", {156, 16, 75, 25}, "Open"},
+        {"Edit3", {24, 56, 41, 21}, "10"},
+        {"UpDown1", {65, 56, 16, 21}, ""},
         {"CheckBox2", {104, 56, 121, 17}, "Auto Start Enabled"},
         {"CheckBox3", {248, 56, 105, 17}, "Waiting for start"},
         {"BitBtn9", {420, 232, 75, 25}, "OK"},
@@ -43,17 +53,26 @@ TEST_F(Form2Test, CaptionSizeAndPlacesAsLaidOut) {
         ASSERT_NE(w, nullptr) << p.name;
         EXPECT_EQ(w->geometry(), p.rect) << p.name;
         QString text;
-        if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
-        if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
-        if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            text = b->text();
+        if (auto* e = qobject_cast<QLineEdit*>(w))
+            text = e->text();
+        if (auto* l = qobject_cast<QLabel*>(w))
+            text = l->text();
         EXPECT_EQ(text, QString::fromUtf8(p.caption)) << p.name;
     }
-    const char* labels[][2] = {{"Label8", "Heartbeats Status"}, {"Label5", "CPU resource status"},
-                               {"Label9", "IP Address"},        {"Label10", "Port"},
-                               {"Label3", "Local Port"},        {"Label2", "Interval"},
-                               {"Label1", "sec"},               {"Label4", "Send code"},
-                               {"Label14", "Start Wait Time"},  {"Label13", "sec"},
-                               {"Label11", "#0 - #10 task no."}, {"Label7", "Counts"}};
+    const char* labels[][2] = {{"Label8", "Heartbeats Status"},
+                               {"Label5", "CPU resource status"},
+                               {"Label9", "IP Address"},
+                               {"Label10", "Port"},
+                               {"Label3", "Local Port"},
+                               {"Label2", "Interval"},
+                               {"Label1", "sec"},
+                               {"Label4", "Send code"},
+                               {"Label14", "Start Wait Time"},
+                               {"Label13", "sec"},
+                               {"Label11", "#0 - #10 task no."},
+                               {"Label7", "Counts"}};
     for (auto& l : labels) {
         auto* w = form->findChild<QLabel*>(QString::fromLatin1(l[0]));
         ASSERT_NE(w, nullptr) << l[0];
@@ -144,9 +163,10 @@ TEST_F(Form2Test, SpinnerBoundToItsBox) {
 TEST_F(Form2Test, LoadFillsTheControlsAndSaveWritesThemBack) {
     QFile f(iniPath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[network]\r\nport=9300\r\nIP=127.0.0.9\r\nINTERVAL=abc\r\nCODE=ABCDEFGHIJ\r\n"
-            "MACCHECKED=0x1\r\nMAC=02:1A:2B:3C:4D:5E\r\n; keep me\r\n[CPU]\r\nCOUNT1=0x20\r\n"
-            "APP1=agent#1\r\nAUTOSTART=2\r\nWAITSTART=no\r\n");
+    f.write(
+        "[network]\r\nport=9300\r\nIP=127.0.0.9\r\nINTERVAL=abc\r\nCODE=ABCDEFGHIJ\r\n"
+        "MACCHECKED=0x1\r\nMAC=02:1A:2B:3C:4D:5E\r\n; keep me\r\n[CPU]\r\nCOUNT1=0x20\r\n"
+        "APP1=agent#1\r\nAUTOSTART=2\r\nWAITSTART=no\r\n");
     f.close();
     form->IniLoad();
     EXPECT_EQ(form->PortEdit->text(), QStringLiteral("9300"));

@@ -2,10 +2,10 @@
 //   vhb-screenshot window OUTDIR   the settings window's two pages
 //   vhb-screenshot tray OUTDIR     the icon, its menu and the exit question
 // Run on a real X server (Xvfb); it presses no "Start" and sends nothing.
+#include <QAbstractButton>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>

@@ -98,7 +98,8 @@ TEST_F(SenderTest, PortTextsReadAsWholeNumbers) {
         form->PortEdit->setText(QString::fromLatin1(text));
         form->SendData();
         EXPECT_TRUE(waitFor([s = socket] { return s->hasPendingDatagrams(); }, 2000)) << text;
-        while (socket->hasPendingDatagrams()) socket->receiveDatagram();
+        while (socket->hasPendingDatagrams())
+            socket->receiveDatagram();
     }
 }
 
@@ -106,7 +107,8 @@ TEST_F(SenderTest, StartLocksTheControlsAndStopUnlocksThem) {
     form->BitBtn3Click();
     EXPECT_FALSE(form->BitBtn3->isEnabled());
     EXPECT_TRUE(form->BitBtn4->isEnabled());
-    for (QWidget* w : form->lockedControls()) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    for (QWidget* w : form->lockedControls())
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     // Never locked.
     for (QWidget* w : {static_cast<QWidget*>(form->BitBtn1), static_cast<QWidget*>(form->BitBtn5),
                        static_cast<QWidget*>(form->BitBtn18), static_cast<QWidget*>(form->Edit2),
@@ -118,15 +120,18 @@ TEST_F(SenderTest, StartLocksTheControlsAndStopUnlocksThem) {
     form->BitBtn4Click();
     EXPECT_TRUE(form->BitBtn3->isEnabled());
     EXPECT_FALSE(form->BitBtn4->isEnabled());
-    for (QWidget* w : form->lockedControls()) EXPECT_TRUE(w->isEnabled());
+    for (QWidget* w : form->lockedControls())
+        EXPECT_TRUE(w->isEnabled());
     EXPECT_TRUE(form->Panel3->text().startsWith(QStringLiteral("Stop ")));
     EXPECT_FALSE(form->Timer1->isActive());
 }
 
 TEST_F(SenderTest, IntervalGivesThePeriodAndIsSaved) {
-    const std::tuple<const char*, int, const char*> cases[] = {
-        {"0", 5000, "INTERVAL=5"}, {"1", 1000, "INTERVAL=1"}, {"abc", 5000, "INTERVAL=5"},
-        {"-3", 5000, "INTERVAL=5"}, {"7", 7000, "INTERVAL=7"}};
+    const std::tuple<const char*, int, const char*> cases[] = {{"0", 5000, "INTERVAL=5"},
+                                                               {"1", 1000, "INTERVAL=1"},
+                                                               {"abc", 5000, "INTERVAL=5"},
+                                                               {"-3", 5000, "INTERVAL=5"},
+                                                               {"7", 7000, "INTERVAL=7"}};
     for (auto& [text, ms, saved] : cases) {
         form->IntervalEdit->setText(QString::fromLatin1(text));
         form->BitBtn3Click();

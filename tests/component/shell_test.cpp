@@ -66,7 +66,8 @@ TEST_F(ShellTest, SettingsFileStartsTheHeartbeatWithNoWindow) {
     const std::pair<const char*, QByteArray> files[] = {
         {"loopback", "[NETWORK]\nIP=127.0.0.1\nPORT=9\n"}, {"empty", ""}};
     for (auto& [what, bytes] : files) {
-        if (bytes.isEmpty() && !onlyLoopback()) continue;  // defaults aim off the machine
+        if (bytes.isEmpty() && !onlyLoopback())
+            continue;  // defaults aim off the machine
         form->BitBtn4Click();
         hb_main->Timer1Stage = 0;
         hb_main->Timer1->start(1);
@@ -78,9 +79,9 @@ TEST_F(ShellTest, SettingsFileStartsTheHeartbeatWithNoWindow) {
         form->BitBtn4Click();
         // The start completed the file with every key.
         const QByteArray saved = iniBytes();
-        for (const char* key : {"PORT=", "IP=", "INTERVAL=5", "LOCALPORT=9100", "MAC=",
-                                "CODE=ZANTOHB", "MACCHECKED=0", "STARTCNT=0", "COUNT1=10",
-                                "APP1=", "AUTOSTART=0", "WAITSTART=1"})
+        for (const char* key :
+             {"PORT=", "IP=", "INTERVAL=5", "LOCALPORT=9100", "MAC=", "CODE=ZANTOHB",
+              "MACCHECKED=0", "STARTCNT=0", "COUNT1=10", "APP1=", "AUTOSTART=0", "WAITSTART=1"})
             EXPECT_TRUE(saved.contains(key)) << what << " " << key;
     }
 }

@@ -26,7 +26,8 @@ protected:
             questions << caption + QLatin1Char('|') + text;
             return answer;
         });
-        form = std::make_unique<TForm2>(QStringLiteral("Vesk-HB"), QStringLiteral("Ver 1.5-190416"));
+        form =
+            std::make_unique<TForm2>(QStringLiteral("Vesk-HB"), QStringLiteral("Ver 1.5-190416"));
         Form2 = form.get();
     }
     void TearDown() override {
@@ -41,13 +42,15 @@ protected:
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+
 public:
     // Turns the event loop until `done` holds or `ms` have passed.
     static bool waitFor(const std::function<bool()>& done, int ms) {
         QElapsedTimer t;
         t.start();
         while (!done()) {
-            if (t.elapsed() > ms) return false;
+            if (t.elapsed() > ms)
+                return false;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
         return true;
@@ -57,7 +60,6 @@ public:
     }
 
 protected:
-
     QTemporaryDir dir;
     std::unique_ptr<TForm2> form;
     QStringList errors;

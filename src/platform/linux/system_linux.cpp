@@ -2,9 +2,15 @@
 
 namespace vhb::platform {
 
-std::string_view pathSeparators() { return "/"; }
-std::string_view nativeLineEnd() { return "\n"; }
+std::string_view pathSeparators() {
+    return "/";
+}
+std::string_view nativeLineEnd() {
+    return "\n";
+}
 // Linux programs carry no extension, so every file may be chosen.
-std::string_view programFilePattern() { return "*"; }
+std::string_view programFilePattern() {
+    return "*";
+}
 
 }  // namespace vhb::platform

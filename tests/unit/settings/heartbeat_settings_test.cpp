@@ -87,16 +87,11 @@ TEST_F(SettingsFileTest, SaveCompletesAFileAndKeepsItsOtherLines) {
 }
 
 TEST(HeartbeatPeriod, Table) {
-    const std::pair<const char*, uint32_t> cases[] = {{"5", 5000},
-                                                      {"1", 1000},
-                                                      {"0", 5000},
-                                                      {"abc", 5000},
-                                                      {"-1", 5000},
-                                                      {"", 5000},
-                                                      {"3600", 3600000},
-                                                      {"4294968", 5000},
-                                                      {"4294967", 5000},
-                                                      {"2147483", 2147483000}};
+    const std::pair<const char*, uint32_t> cases[] = {{"5", 5000},       {"1", 1000},
+                                                      {"0", 5000},       {"abc", 5000},
+                                                      {"-1", 5000},      {"", 5000},
+                                                      {"3600", 3600000}, {"4294968", 5000},
+                                                      {"4294967", 5000}, {"2147483", 2147483000}};
     for (auto& [text, ms] : cases)
         EXPECT_EQ(vhb::heartbeatPeriodMs(text), ms) << text;
 }
