@@ -40,7 +40,9 @@ _vhb_windows_run() {
   # folder. No Gecko or Mono installer either: the tests need neither.
   export HOME="$WINEPREFIX.home" XDG_CONFIG_HOME="$WINEPREFIX.home/.config"
   export XDG_DATA_HOME="$WINEPREFIX.home/.local/share"
-  mkdir -p "$HOME"
+  # Wine keeps its server's socket folder under TMPDIR.
+  export TMPDIR="$WINEPREFIX.tmp"
+  mkdir -p "$HOME" "$TMPDIR"
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
   wineserver -w
@@ -82,7 +84,7 @@ vhb_windows_tests() {
   fi
   if ! cmake -S "$VHB_ROOT" -B "$VHB_WIN_BUILD" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$VHB_ROOT/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHB_BUILD_SHELL=OFF -DVHB_BUILD_BENCH=OFF \
+      -DCMAKE_BUILD_TYPE=Release -DVHB_BUILD_SHELL=OFF -DVHB_BUILD_BENCH=OFF \
       -DVHB_WERROR="$([ "${CI:-}" = "true" ] && echo ON || echo OFF)" >/dev/null; then
     echo "Windows cross build: configure failed"
     return 1

@@ -60,10 +60,12 @@ Parsed parse(std::string_view text) {
     if (t.empty() || t.front() == ';')
         return {};
     if (t.front() == '[') {
+        // As the system's profile functions do, a line without "]" is no
+        // section header at all.
         const size_t close = t.find(']');
-        return {Parsed::Section,
-                trim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)),
-                {}};
+        if (close == std::string_view::npos)
+            return {};
+        return {Parsed::Section, trim(t.substr(1, close - 1)), {}};
     }
     const size_t eq = t.find('=');
     if (eq == std::string_view::npos)
@@ -110,7 +112,9 @@ std::optional<std::string> iniFind(std::string_view fileBytes, std::string_view 
         return std::nullopt;
     const Line& l = lines[size_t(at.keyLine)];
     std::string_view value = parse(fileBytes.substr(l.begin, l.length)).value;
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    // A value wholly in quotes, double or single, is read without them.
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(value.substr(0, kIniValueLimit));
 }

@@ -52,7 +52,8 @@ int runChildWithoutLibrary(const char* dllBaseName, const std::string& gtestFilt
     const fs::path self(programPath());
     const std::string copyName =
         self.stem().string() + "_no_" + dllBaseName + self.extension().string();
-    const fs::path copy = self.parent_path() / copyName;
+    // In the temporary folder, so that no stray copy is left among the tests.
+    const fs::path copy = fs::temp_directory_path() / copyName;
     std::error_code ec;
     if (!fs::copy_file(self, copy, fs::copy_options::overwrite_existing, ec))
         return -1;
@@ -71,7 +72,8 @@ int runChildWithoutLibrary(const char* dllBaseName, const std::string& gtestFilt
     DWORD code = static_cast<DWORD>(-1);
     {
         ScopedVariable marker("VHB_DISABLED_DLL", dllBaseName);
-        std::string command = "\"" + copy.string() + "\" --gtest_filter=" + gtestFilter;
+        std::string command(1, '"');
+        command.append(copy.string()).append("\" --gtest_filter=").append(gtestFilter);
         std::vector<char> line(command.begin(), command.end());
         line.push_back('\0');
         STARTUPINFOA startup{};
