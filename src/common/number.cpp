@@ -2,8 +2,7 @@
 
 namespace vhb {
 
-namespace {
-int hexDigit(char c) {
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -12,7 +11,6 @@ int hexDigit(char c) {
         return c - 'A' + 10;
     return -1;
 }
-}  // namespace
 
 std::optional<int32_t> tryReadNumber(std::string_view text) {
     size_t i = 0;
@@ -37,7 +35,7 @@ std::optional<int32_t> tryReadNumber(std::string_view text) {
     uint64_t value = 0;
     for (; i < text.size(); ++i) {
         const int d =
-            hex ? hexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+            hex ? hexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (d < 0)
             return std::nullopt;
         value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);

@@ -13,6 +13,9 @@ namespace vhb {
 // number; hexadecimal digits are a 32-bit pattern ("$FFFFFFFF" is -1).
 std::optional<int32_t> tryReadNumber(std::string_view text);
 
+// The value of one hexadecimal digit (either case), or -1.
+int hexDigitValue(char c);
+
 // tryReadNumber, with `def` where the text is not a whole number.
 int32_t readNumber(std::string_view text, int32_t def);
 

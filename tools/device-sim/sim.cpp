@@ -15,16 +15,6 @@ bool printable(uint8_t c) {
     return c >= 0x20 && c <= 0x7E;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<double> readSeconds(std::string_view text) {
     const std::string s(text);
     if (s.empty())
@@ -127,8 +117,8 @@ std::optional<Mac> parseMac(std::string_view text) {
         const size_t at = 3 * i;
         if (i > 0 && text[at - 1] != ':' && text[at - 1] != '-')
             return std::nullopt;
-        const int hi = hexDigit(text[at]);
-        const int lo = hexDigit(text[at + 1]);
+        const int hi = vhb::hexDigitValue(text[at]);
+        const int lo = vhb::hexDigitValue(text[at + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         mac[i] = static_cast<uint8_t>(hi * 16 + lo);
