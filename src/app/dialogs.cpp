@@ -13,6 +13,7 @@ QuestionHook g_questionHook;
 ErrorHook g_errorHook;
 QString g_programFilePath;
 QPointer<QMessageBox> g_errorBox;
+bool g_errorsMuted = false;
 }  // namespace
 
 struct TopmostLowered::Saved {
@@ -58,21 +59,46 @@ bool askOkCancel(const QString& caption, const QString& text) {
 }
 
 void showError(const QString& message) {
+    if (g_errorsMuted)
+        return;
     if (g_errorHook) {
         g_errorHook(message);
         return;
     }
     // One error box at a time: an error that repeats at every heartbeat tick
-    // while nobody is at the workstation must not stack boxes (each a nested
-    // event loop) for months; the open box shows the latest text instead.
+    // while nobody is at the workstation must not stack boxes for months; the
+    // open box shows the latest text instead.
     if (g_errorBox) {
         g_errorBox->setText(message);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vesk-HB"), message, QMessageBox::Ok);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    g_errorBox = &box;
-    box.exec();
+    auto* box =
+        new QMessageBox(QMessageBox::Critical, QStringLiteral("Vesk-HB"), message, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box->setWindowModality(Qt::ApplicationModal);
+    g_errorBox = box;
+    // Shown from the event loop once the failed handler has unwound, and
+    // without an event loop of its own: a timer whose handler raised the
+    // error ticks on while the box is open, so the heartbeat comes back by
+    // itself at the first send that succeeds.
+    QMetaObject::invokeMethod(
+        box,
+        [box] {
+            if (!g_errorsMuted)
+                box->show();
+        },
+        Qt::QueuedConnection);
+}
+
+QMessageBox* openErrorBox() {
+    return g_errorBox;
+}
+
+void setErrorsMuted(bool muted) {
+    g_errorsMuted = muted;
+    if (muted && g_errorBox)
+        g_errorBox->close();
 }
 
 void setQuestionHook(QuestionHook hook) {

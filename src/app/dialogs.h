@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+class QMessageBox;
+
 namespace vhb {
 
 // A modal OK/Cancel question with no icon, OK the default. The program's
@@ -10,8 +12,15 @@ namespace vhb {
 // and come back after it, whatever the answer. True only for OK.
 bool askOkCancel(const QString& caption, const QString& text);
 
-// Shows an error's text in the error message box; the program runs on.
+// Shows an error's text in the error message box; the program runs on. The
+// box opens after the current handler has returned and one box serves every
+// error: a new error replaces the text of the open box.
 void showError(const QString& message);
+// The error box while it is open (or about to open), else null.
+QMessageBox* openErrorBox();
+// From the confirmed exit on: errors are no longer shown (a host look-up
+// still pending ends in an error that nobody needs to see).
+void setErrorsMuted(bool muted);
 
 // Takes the stay-on-top windows out of the topmost layer while it lives and
 // puts them back when it ends (also when an error ends the handler).

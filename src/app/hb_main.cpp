@@ -122,6 +122,7 @@ void Thb_main::closeEvent(QCloseEvent* e) {
     // leaves the program running.
     e->ignore();
     if (FormClose()) {
+        vhb::setErrorsMuted(true);
         e->accept();
         QCoreApplication::quit();
     }

@@ -12,6 +12,7 @@
 #include "cpumon/pdh.h"
 #include "settings/controls.h"
 #include "settings/form2.h"
+#include "settings/local_text.h"
 
 vhb::PDH_HQUERY CpuQuery = nullptr;
 vhb::PDH_HCOUNTER CpuCounter = nullptr;
@@ -26,7 +27,9 @@ void TForm2::CPUresourceStart() {
         CpuWatchRunning = 0;
         return;
     }
-    const QByteArray path = "\\Process(" + Edit2->text().toLocal8Bit() + ")\\% Processor Time";
+    const QByteArray path = "\\Process(" +
+                            QByteArray::fromStdString(vhb::local8FromText(Edit2->text())) +
+                            ")\\% Processor Time";
     if (CpuQuery != nullptr) {
         vhb::PdhCloseQuery(CpuQuery);
         CpuQuery = nullptr;

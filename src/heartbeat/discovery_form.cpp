@@ -15,6 +15,9 @@ namespace {
 
 // The endpoint's receive buffer; a larger count is no datagram length.
 constexpr int kLargestDatagram = 2048;
+// Far more than any real search finds, and a flood of replies cannot grow
+// the list without end: further replies are not listed.
+constexpr int kMostListedReplies = 1000;
 
 }  // namespace
 
@@ -51,10 +54,12 @@ void TForm2::data_chk(const QString& FromIP, const QString& hexText) {
     if (ComboBox1->isEnabled()) {
         // Adding to an empty list would make the new item the chosen text;
         // the chosen address changes only by the operator's hand.
-        const QString chosen = ComboBox1->currentText();
-        ComboBox1->addItem(mac);
-        if (ComboBox1->currentText() != chosen)
-            ComboBox1->setEditText(chosen);
+        if (ComboBox1->count() < kMostListedReplies) {
+            const QString chosen = ComboBox1->currentText();
+            ComboBox1->addItem(mac);
+            if (ComboBox1->currentText() != chosen)
+                ComboBox1->setEditText(chosen);
+        }
         Panel6->setText(QStringLiteral("search results : ") + QString::number(ComboBox1->count()));
     } else if (CheckBox1->isChecked() && ComboBox1->currentText() == mac) {
         // The heartbeat follows the device to its new address from the next send.

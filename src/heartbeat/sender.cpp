@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <exception>
 
 #include "common/number.h"
 #include "common/timestamp.h"
@@ -12,10 +13,11 @@
 #include "settings/controls.h"
 #include "settings/form2.h"
 #include "settings/heartbeat_settings.h"
+#include "settings/local_text.h"
 
 namespace {
 std::string local8(const QString& s) {
-    return s.toLocal8Bit().toStdString();
+    return vhb::local8FromText(s);
 }
 QString stamped(const char* what) {
     return QString::fromLatin1(what) + QString::fromLocal8Bit(vhb::timestampNow());
@@ -32,8 +34,19 @@ void TForm2::BitBtn3Click() {
     StartWaitCount = std::max(0, vhb::readNumber(local8(Edit7->text()), 0));
     if (StartWaitCount > 0)
         Timer3->start(1000);
-    HbStart();
+    // A settings file that cannot be written must not switch the
+    // application watch off: the heartbeat already runs, and without the
+    // watch a hung application would go unnoticed. The save's error is still
+    // reported once the watch is running.
+    std::exception_ptr saveError;
+    try {
+        HbStart();
+    } catch (...) {
+        saveError = std::current_exception();
+    }
     CPUresourceStart();
+    if (saveError)
+        std::rethrow_exception(saveError);
 }
 
 void TForm2::HbStart() {
@@ -82,7 +95,7 @@ void TForm2::SendData() {
     // The status line shows the attempt even when the send then fails.
     Panel3->setText(stamped("Send "));
     const vhb::HeartbeatDatagram datagram = vhb::buildHeartbeat(local8(Edit1->text()));
-    Edit1->setText(QString::fromLocal8Bit(vhb::heartbeatText(datagram)));
+    Edit1->setText(vhb::textFromLocal8(vhb::heartbeatText(datagram)));
     NMUDP1->setReportLevel(2);
     NMUDP1->setRemoteHost(ipEdit->text());
     NMUDP1->setRemotePort(vhb::readNumber(local8(PortEdit->text()), 9100));

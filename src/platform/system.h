@@ -12,5 +12,8 @@ std::string_view nativeLineEnd();
 // The open dialog's pattern for program files ("*.exe" where programs carry
 // that extension).
 std::string_view programFilePattern();
+// Brings a file's or a folder's latest state onto the disk; false when that
+// failed.
+bool syncToDisk(const std::string& path);
 
 }  // namespace vhb::platform

@@ -23,6 +23,33 @@ void TPanel::setColor(const QColor& c) {
     setPalette(pal);
 }
 
+TCodeEdit::TCodeEdit(QWidget* parent, int typedLimit) : QLineEdit(parent), limit_(typedLimit) {
+    // textEdited (the operator's edits only) comes before textChanged, so
+    // lastText_ still holds the text the edit started from.
+    connect(this, &QLineEdit::textEdited, this, &TCodeEdit::checkEdit);
+    connect(this, &QLineEdit::textChanged, this, [this] { lastText_ = text(); });
+}
+
+void TCodeEdit::checkEdit(const QString& now) {
+    // Whatever way text came in (a paste from the menu, a drop, the middle
+    // button), an edit that inserted anything may leave at most the limit.
+    if (now.size() <= limit_)
+        return;
+    qsizetype prefix = 0;
+    const qsizetype common = std::min(now.size(), lastText_.size());
+    while (prefix < common && now[prefix] == lastText_[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < common - prefix &&
+           now[now.size() - 1 - suffix] == lastText_[lastText_.size() - 1 - suffix])
+        ++suffix;
+    if (prefix + suffix == now.size())
+        return;  // only removed characters
+    const int cursor = static_cast<int>(prefix);
+    setText(lastText_);
+    setCursorPosition(cursor);
+}
+
 bool TCodeEdit::fits(int inserted) const {
     const int kept = static_cast<int>(text().size()) - static_cast<int>(selectedText().size());
     return kept + inserted <= limit_;

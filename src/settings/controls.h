@@ -20,12 +20,13 @@ private:
     QColor color_;
 };
 
-// An edit box that limits typing to a number of characters but keeps a
-// longer text that the program sets (the settings file may hold one).
+// An edit box that limits what the operator enters (typed, pasted, dropped)
+// to a number of characters but keeps a longer text that the program sets
+// (the settings file may hold one) and lets the operator shorten it.
 class TCodeEdit : public QLineEdit {
     Q_OBJECT
 public:
-    TCodeEdit(QWidget* parent, int typedLimit) : QLineEdit(parent), limit_(typedLimit) {}
+    TCodeEdit(QWidget* parent, int typedLimit);
     int typedLimit() const { return limit_; }
 
 protected:
@@ -34,7 +35,9 @@ protected:
 
 private:
     bool fits(int inserted) const;
+    void checkEdit(const QString& now);
     int limit_;
+    QString lastText_;  // the text before the operator's latest edit
 };
 
 // A spinner bound to an edit box: the box shows the position, and a number

@@ -14,6 +14,7 @@
 #include "net/nmudp.h"
 #include "platform/system.h"
 #include "settings/controls.h"
+#include "settings/local_text.h"
 #include "settings/paths.h"
 
 TForm2* Form2 = nullptr;
@@ -240,8 +241,8 @@ void TForm2::BitBtn7Click() {
     const QString chosen = OpenDialog1 ? OpenDialog1() : QString();
     if (chosen.isEmpty())
         return;
-    Edit2->setText(QString::fromLocal8Bit(vhb::openDialogInstance(
-        chosen.toLocal8Bit().toStdString(), vhb::platform::pathSeparators())));
+    Edit2->setText(vhb::textFromLocal8(
+        vhb::openDialogInstance(vhb::local8FromText(chosen), vhb::platform::pathSeparators())));
 }
 
 void TForm2::closeEvent(QCloseEvent* e) {

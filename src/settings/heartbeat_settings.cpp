@@ -58,7 +58,7 @@ HeartbeatSettings loadSettings(const std::string& iniPath) {
 }
 
 void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32_t intervalSeconds,
-                  std::string_view newLineEnd) {
+                  std::string_view newLineEnd, SyncToDisk sync) {
     for (const SettingKey& k : settingKeys()) {
         std::string value;
         switch (k.form) {
@@ -75,7 +75,7 @@ void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32
                 value = std::to_string(static_cast<int16_t>(s.*(k.number)));
                 break;
         }
-        iniWriteString(iniPath, k.section, k.key, value, newLineEnd);
+        iniWriteString(iniPath, k.section, k.key, value, newLineEnd, sync);
     }
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/ini_file.h"
+
 namespace vhb {
 
 // Field defaults are the reader's defaults: what a run without a settings
@@ -47,7 +49,7 @@ HeartbeatSettings loadSettings(const std::string& iniPath);
 // Writes every key by itself; a failed write stops at that key and raises
 // IniWriteError. INTERVAL is written as `intervalSeconds`.
 void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32_t intervalSeconds,
-                  std::string_view newLineEnd = "\n");
+                  std::string_view newLineEnd = "\n", SyncToDisk sync = nullptr);
 
 // The heartbeat period a start with this interval text uses: the text as
 // whole seconds (5 when it is not a number), and 5000 ms where that is under

@@ -39,6 +39,24 @@ bool markedReadOnly(const fs::path& p) {
     return (st.permissions() & write) == fs::perms::none;
 }
 
+// The writer's own temporary files for this settings file: its name, ".tmp"
+// and digits. A save that was killed before its rename leaves one behind.
+bool isOwnTempFile(const std::string& name, const std::string& target) {
+    const std::string prefix = target + ".tmp";
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
+
+void removeLeftoverTempFiles(const fs::path& folder, const std::string& target) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code rc;
+        if (isOwnTempFile(it->path().filename().string(), target) && it->is_regular_file(rc))
+            fs::remove(it->path(), rc);
+    }
+}
+
 }  // namespace
 
 IniWriteError::IniWriteError(const std::string& path) : Exception(path + " に書き込めません") {}
@@ -57,7 +75,7 @@ bool fileExists(const std::string& path) {
 }
 
 void iniWriteString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value, std::string_view newLineEnd) {
+                    std::string_view value, std::string_view newLineEnd, SyncToDisk sync) {
     const std::string full = fullPath(path);
     const fs::path target(full);
     const fs::path folder = target.parent_path();
@@ -71,6 +89,7 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
     if (exists && !readAll(full, bytes))
         throw IniWriteError(full);
     const std::string updated = iniSet(bytes, section, key, value, newLineEnd);
+    removeLeftoverTempFiles(folder, target.filename().string());
 
     std::random_device rd;
     const fs::path temp =
@@ -87,7 +106,10 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
             throw IniWriteError(full);
         }
         out.close();
-        if (!out) {
+        // The new content is on the disk before it takes the settings file's
+        // name, so a power cut leaves the old file or the new one, never an
+        // empty one.
+        if (!out || (sync && !sync(temp.string()))) {
             fs::remove(temp, ec);
             throw IniWriteError(full);
         }
@@ -100,6 +122,9 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
         fs::remove(temp, ec);
         throw IniWriteError(full);
     }
+    // The rename itself lives in the folder's entries.
+    if (sync)
+        sync(folder.string());
 }
 
 }  // namespace vhb

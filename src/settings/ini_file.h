@@ -16,10 +16,15 @@ public:
     explicit IniWriteError(const std::string& fullPath);
 };
 
+// Brings a file's (or a folder's) latest state onto the disk, so that a power
+// cut cannot undo it; false when that failed. Supplied by the platform.
+using SyncToDisk = bool (*)(const std::string& path);
+
 std::string iniReadString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view def);
 void iniWriteString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value, std::string_view newLineEnd = "\n");
+                    std::string_view value, std::string_view newLineEnd = "\n",
+                    SyncToDisk sync = nullptr);
 bool fileExists(const std::string& path);
 
 }  // namespace vhb

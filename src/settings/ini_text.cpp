@@ -102,10 +102,21 @@ Located locate(std::string_view s, const std::vector<Line>& lines, std::string_v
     return at;
 }
 
+// A UTF-8 byte-order mark (as some editors save) is no part of the first
+// line: it is skipped when reading and kept when writing.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view withoutMark(std::string_view fileBytes) {
+    if (fileBytes.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        fileBytes.remove_prefix(kByteOrderMark.size());
+    return fileBytes;
+}
+
 }  // namespace
 
 std::optional<std::string> iniFind(std::string_view fileBytes, std::string_view section,
                                    std::string_view key) {
+    fileBytes = withoutMark(fileBytes);
     const std::vector<Line> lines = splitLines(fileBytes);
     const Located at = locate(fileBytes, lines, section, key);
     if (at.keyLine < 0)
@@ -131,6 +142,9 @@ std::string iniSet(std::string_view fileBytes, std::string_view section, std::st
     // A line break inside the value would end the line early and add a line
     // at every save.
     value = value.substr(0, value.find_first_of("\r\n"));
+    const std::string_view mark =
+        fileBytes.substr(0, fileBytes.size() - withoutMark(fileBytes).size());
+    fileBytes.remove_prefix(mark.size());
     const std::vector<Line> lines = splitLines(fileBytes);
     std::string_view lineEnd = newLineEnd;
     for (const Line& l : lines) {
@@ -141,8 +155,8 @@ std::string iniSet(std::string_view fileBytes, std::string_view section, std::st
     }
     const std::string entry = std::string(key) + "=" + std::string(value);
     const Located at = locate(fileBytes, lines, section, key);
-    std::string out;
-    out.reserve(fileBytes.size() + entry.size() + section.size() + 8);
+    std::string out(mark);
+    out.reserve(mark.size() + fileBytes.size() + entry.size() + section.size() + 8);
 
     if (at.keyLine >= 0) {
         const Line& l = lines[size_t(at.keyLine)];
@@ -162,7 +176,7 @@ std::string iniSet(std::string_view fileBytes, std::string_view section, std::st
         return out;
     }
     out.append(fileBytes);
-    if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+    if (!fileBytes.empty() && out.back() != '\n' && out.back() != '\r')
         out.append(lineEnd);
     out.append("[").append(section).append("]").append(lineEnd);
     out.append(entry).append(lineEnd);

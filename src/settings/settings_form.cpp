@@ -9,14 +9,15 @@
 #include "settings/controls.h"
 #include "settings/form2.h"
 #include "settings/ini_file.h"
+#include "settings/local_text.h"
 #include "settings/paths.h"
 
 namespace {
 std::string local8(const QString& s) {
-    return s.toLocal8Bit().toStdString();
+    return vhb::local8FromText(s);
 }
 QString fromLocal8(const std::string& s) {
-    return QString::fromLocal8Bit(s);
+    return vhb::textFromLocal8(s);
 }
 }  // namespace
 
@@ -69,5 +70,5 @@ void TForm2::IniSave() {
     // edit made after a Stop is not lost.
     const uint32_t seconds = vhb::heartbeatPeriodMs(local8(IntervalEdit->text())) / 1000;
     vhb::saveSettings(local8(settingsFilePath()), currentSettings(), seconds,
-                      vhb::platform::nativeLineEnd());
+                      vhb::platform::nativeLineEnd(), vhb::platform::syncToDisk);
 }

@@ -1,5 +1,8 @@
 #include "platform/system.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace vhb::platform {
 
 std::string_view pathSeparators() {
@@ -11,6 +14,17 @@ std::string_view nativeLineEnd() {
 // Linux programs carry no extension, so every file may be chosen.
 std::string_view programFilePattern() {
     return "*";
+}
+
+bool syncToDisk(const std::string& path) {
+    // A folder opened read-only can be synced too: that is what makes a
+    // rename inside it durable.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace vhb::platform
