@@ -21,6 +21,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         vhb::setProgramFilePath(dir.filePath(QStringLiteral("vesk-hb")));
+        vhb::setErrorsMuted(false);
         vhb::setErrorHook([this](const QString& m) { errors << m; });
         vhb::setQuestionHook([this](const QString& caption, const QString& text) {
             questions << caption + QLatin1Char('|') + text;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "settings/ini_file.h"
 #include "settings/ini_text.h"
@@ -84,6 +86,10 @@ TEST(IniSet, ChangesOnlyTheLineOfTheKey) {
          "[A]\nX=ZANTOHB\n"},
         {"only the first of two sections", "[A]\nX=1\n[A]\nX=2\n", "A", "X", "3",
          "[A]\nX=3\n[A]\nX=2\n"},
+        {"a byte-order mark is kept and its section found", "\xEF\xBB\xBF[A]\r\nX=1\r\n", "A", "X",
+         "2", "\xEF\xBB\xBF[A]\r\nX=2\r\n"},
+        {"a file of only a byte-order mark", "\xEF\xBB\xBF", "A", "X", "2",
+         "\xEF\xBB\xBF[A]\nX=2\n"},
     };
     for (const SetCase& c : cases)
         EXPECT_EQ(vhb::iniSet(c.before, c.section, c.key, c.value, "\n"), c.after) << c.name;
@@ -161,6 +167,43 @@ TEST_F(IniFileTest, ReadOnlyFileOrFolderRaisesTheErrorAndKeepsTheFile) {
         fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
         EXPECT_EQ(bytes(), original);
     }
+}
+
+TEST_F(IniFileTest, ByteOrderMarkIsNoPartOfTheFirstSection) {
+    write(
+        "\xEF\xBB\xBF[NETWORK]\r\nCODE=\xE9\xE8"
+        "ABC\r\n");
+    EXPECT_EQ(vhb::iniReadString(path, "NETWORK", "CODE", "-"),
+              "\xE9\xE8"
+              "ABC");
+}
+
+TEST_F(IniFileTest, SyncsBeforeTheRenameAndClearsItsOwnLeftovers) {
+    static std::vector<std::string> synced;
+    static bool syncWorks;
+    const vhb::SyncToDisk sync = [](const std::string& p) {
+        synced.push_back(fs::path(p).filename().string());
+        return syncWorks;
+    };
+    // Leftovers of a killed save go; files of other names stay.
+    for (const char* name : {"hb.Ini.tmp123", "hb.Ini.tmp9", "hb.Ini.tmpx", "other.Ini.tmp1"})
+        std::ofstream(dir / name) << "x";
+    write("[A]\nX=1\n");
+    syncWorks = false;
+    EXPECT_THROW(vhb::iniWriteString(path, "A", "X", "2", "\n", sync), vhb::IniWriteError);
+    EXPECT_EQ(bytes(), "[A]\nX=1\n");
+    syncWorks = true;
+    synced.clear();
+    vhb::iniWriteString(path, "A", "X", "3", "\n", sync);
+    EXPECT_EQ(bytes(), "[A]\nX=3\n");
+    ASSERT_EQ(synced.size(), 2u);
+    EXPECT_EQ(synced[0].rfind("hb.Ini.tmp", 0), 0u);  // the new content, before the rename
+    EXPECT_EQ(synced[1], dir.filename().string());    // then the folder
+    std::vector<std::string> left;
+    for (auto& e : fs::directory_iterator(dir))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"hb.Ini", "hb.Ini.tmpx", "other.Ini.tmp1"}));
 }
 
 TEST_F(IniFileTest, MissingFolderRaisesTheError) {
