@@ -173,6 +173,7 @@ start_program() {
   cp "$PROGRAM" "$APPDIR/vesk-hb"
   [ -f "$BIN/libvhb-pdh.so" ] && cp "$BIN/libvhb-pdh.so" "$APPDIR/"
   printf '%s\n' "$settings" >"$APPDIR/vesk-hb.Ini"
+  [ -n "${INI_MODE:-}" ] && chmod "$INI_MODE" "$APPDIR/vesk-hb.Ini"
   printf '127.0.0.1 localhost\n%s vhb-ws\n' "$WS_IP" >"$APPDIR/hosts"
   PROGLOG="$TMP/program-$name.log"
   PROG_START="$(now)"
@@ -374,6 +375,53 @@ case_d() {
   stop_sim
 }
 
+case_e() {
+  echo "== e) a device name that resolves only later: the heartbeat starts by itself"
+  set_dev_addrs "$DEV_IP"
+  start_sim e --timeout 30 || { fail "e: simulator"; return; }
+  start_program e "$(printf '[NETWORK]\nIP=vhb-device\nINTERVAL=1')"
+  sleep 4
+  check "e: nothing sent while the name does not resolve" test "$(count event=heartbeat)" -eq 0
+  local known
+  known="$(now)"
+  # Appended in place: the program's /etc/hosts is this very file.
+  printf '%s vhb-device\n' "$DEV_IP" >>"$APPDIR/hosts"
+  wait_events 8 3 event=heartbeat --since "$known"
+  check "e: heartbeats arrive once the name resolves, with nobody clicking the error away" \
+    test "$(count event=heartbeat to=$DEV_IP --since "$known")" -ge 3
+  check "e: the program is still running" program_alive
+  stop_program
+  stop_sim
+}
+
+case_f() {
+  echo "== f) a read-only settings file does not switch the application watch off"
+  if [ ! -f "$BIN/libvhb-pdh.so" ]; then
+    skip "f: skipped: $BIN/libvhb-pdh.so is not built"
+    return
+  fi
+  set_dev_addrs "$DEV_IP"
+  start_sim f --timeout 2 || { fail "f: simulator"; return; }
+  start_helper
+  kill -STOP "$HELPER_PID"
+  INI_MODE=444 start_program f "$(printf '[NETWORK]\nIP=%s\nINTERVAL=1\n[CPU]\nAUTOSTART=1\nCOUNT1=3\nWAITSTART=0\nAPP1=%s#0' \
+    "$DEV_IP" "$HELPER_NAME")"
+  local before
+  before="$(sha256sum <"$APPDIR/vesk-hb.Ini")"
+  sleep 10
+  local from
+  from="$(awk -v t="$PROG_START" 'BEGIN{printf "%.3f", t + 7}')"
+  check "f: the stopped application holds the heartbeat (none after the first seconds)" \
+    test "$(count event=heartbeat --since "$from")" -eq 0
+  check "f: the read-only settings file is unchanged" \
+    test "$(sha256sum <"$APPDIR/vesk-hb.Ini")" = "$before"
+  check "f: the program is still running" program_alive
+  stop_program
+  kill -CONT "$HELPER_PID"
+  stop_helper
+  stop_sim
+}
+
 # --- run ----------------------------------------------------------------
 if ! setup_net; then
   fail "network namespaces $WS and $DEV with a veth pair"
@@ -382,6 +430,8 @@ else
   case_a
   case_b_c
   case_d
+  case_e
+  case_f
 fi
 
 # Clean up now, so that the root namespace can be checked.
