@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/single_instance.h"
+#include "net/nmudp.h"
 #include "settings/controls.h"
 #include "window_fixture.h"
 
@@ -248,3 +249,27 @@ TEST(SingleInstanceTest, RealProgramHandsOverAndSurvivesACrashedFirst) {
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("vesk-hb.Ini"))));
 }
 #endif
+
+TEST_F(ShellTest, AnExitConfirmedDuringAHostLookUpShowsNoError) {
+    hb_main->Timer1->stop();
+    // A look-up that does not answer before the exit.
+    TNMUDP::setResolver([](const QString&, std::function<void(std::optional<quint32>)>) {});
+    form->ipEdit->setText(QStringLiteral("device.example"));
+    form->localPortEdit->setText(QStringLiteral("0"));
+    answer = true;
+    // Without a running main loop quit() does nothing; exit() ends the
+    // waiting loops as the confirmed exit's quit() does in the program.
+    QTimer::singleShot(50, hb_main, [] {
+        hb_main->close();
+        QCoreApplication::exit(0);
+    });
+    try {
+        form->SendData();  // waits in the look-up; the exit ends the wait
+        ADD_FAILURE() << "the look-up did not end";
+    } catch (const std::exception& e) {
+        vhb::showError(QString::fromLocal8Bit(e.what()));
+    }
+    TNMUDP::setResolver({});
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
+}
