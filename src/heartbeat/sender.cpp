@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "common/number.h"
-#include "common/timestamp.h"
+#include "common/user_locale.h"
 #include "heartbeat/datagram.h"
 #include "net/nmudp.h"
 #include "settings/controls.h"
@@ -18,7 +18,7 @@ std::string local8(const QString& s) {
     return s.toLocal8Bit().toStdString();
 }
 QString stamped(const char* what) {
-    return QString::fromLatin1(what) + QString::fromLocal8Bit(vhb::timestampNow());
+    return QString::fromLatin1(what) + vhb::timestampText();
 }
 }  // namespace
 
