@@ -8,8 +8,8 @@
 // Run on a real X server (Xvfb); it presses no "Start" and sends nothing.
 #include <QAbstractButton>
 #include <QDir>
-#include <QLocale>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
