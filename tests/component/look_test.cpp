@@ -105,11 +105,9 @@ TEST(UserLocale, SeparatorsOfTheLocale) {
     const Case cases[] = {
         {QLocale::C, QLocale::AnyTerritory, "/", ":", "."},  // "d MMM yyyy": no separator
         {QLocale::English, QLocale::UnitedStates, "/", ":", "."},
-        {QLocale::English, QLocale::UnitedKingdom, "/", ":", "."},
         {QLocale::German, QLocale::Germany, ".", ":", ","},
         {QLocale::Japanese, QLocale::Japan, "/", ":", "."},
         {QLocale::Finnish, QLocale::Finland, ".", ".", ","},
-        {QLocale::Swedish, QLocale::Sweden, "-", ":", ","},
         {QLocale::Hungarian, QLocale::Hungary, ".", ":", ","},    // "yyyy. MM. dd."
         {QLocale::French, QLocale::Canada, "-", ":", ","},        // "HH 'h' mm"
         {QLocale::Korean, QLocale::SouthKorea, ".", ":", "."},    // "AP h:mm"
