@@ -10,6 +10,7 @@ VHB_PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format
   xvfb xauth x11-utils imagemagick trayer
+  fonts-liberation2
   desktop-file-utils iproute2 util-linux procps python3
 )
 

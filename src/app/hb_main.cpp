@@ -66,6 +66,9 @@ void Thb_main::Timer1Timer() {
         Form2->BitBtn3Click();
     } else {
         Form2->show();
+        // The settings window is a tool window, which shows without taking
+        // the focus; the operator is meant to type into it.
+        Form2->activateWindow();
     }
 }
 

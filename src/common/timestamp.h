@@ -1,5 +1,6 @@
 #pragma once
-// The time stamp of the status lines: local time as "yyyy/mm/dd hh:nn:ss".
+// The time stamp of the status lines: local time as "yyyy/mm/dd hh:nn:ss",
+// with "/" and ":" written as the user's date and time separators.
 #include <string>
 
 namespace vhb {
@@ -8,8 +9,15 @@ struct LocalTime {
     int year, month, day, hour, minute, second;
 };
 
+// The user's separators, as bytes in the system's 8-bit encoding. The
+// defaults are what the C locale writes.
+struct DateTimeSeparators {
+    std::string date = "/";
+    std::string time = ":";
+};
+
 LocalTime localTimeNow();
-std::string formatTimestamp(const LocalTime& t);
-std::string timestampNow();
+std::string formatTimestamp(const LocalTime& t, const DateTimeSeparators& separators = {});
+std::string timestampNow(const DateTimeSeparators& separators = {});
 
 }  // namespace vhb

@@ -13,17 +13,21 @@ constexpr int32_t kMaxRepeatCount = 9999;
 
 // The sample in percent, in general form with at most 15 significant digits
 // and no trailing zeros; independent of the process's C locale.
-std::string percentText(int32_t sample) {
+std::string percentText(int32_t sample, std::string_view decimalSeparator) {
     std::array<char, 32> buffer{};
     const auto r = std::to_chars(buffer.data(), buffer.data() + buffer.size(), sample / 10.0,
                                  std::chars_format::general, 15);
-    return std::string(buffer.data(), r.ptr);
+    std::string text(buffer.data(), r.ptr);
+    if (const size_t dot = text.find('.'); dot != std::string::npos)
+        text.replace(dot, 1, decimalSeparator);
+    return text;
 }
 
 }  // namespace
 
 CpuJudgement judgeCpuSample(int32_t sample, int countsPosition, int32_t& SameValueCount,
-                            int32_t& LastCpuValue, int& WaitingForStart) {
+                            int32_t& LastCpuValue, int& WaitingForStart,
+                            std::string_view decimalSeparator) {
     if (sample == LastCpuValue) {
         ++SameValueCount;
     } else {
@@ -37,7 +41,7 @@ CpuJudgement judgeCpuSample(int32_t sample, int countsPosition, int32_t& SameVal
     if (SameValueCount > kMaxRepeatCount)
         SameValueCount = kMaxRepeatCount;
 
-    CpuJudgement j{CpuVerdict::WT, "CPU (" + percentText(sample) + "%) Count " +
+    CpuJudgement j{CpuVerdict::WT, "CPU (" + percentText(sample, decimalSeparator) + "%) Count " +
                                        std::to_string(SameValueCount) + "/" +
                                        std::to_string(countsPosition)};
     if (WaitingForStart == 0) {

@@ -4,6 +4,7 @@
 // application has stopped working, and the heartbeat is held.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vhb {
 
@@ -16,9 +17,12 @@ struct CpuJudgement {
 
 // One sample (tenths of a percent, 0 also for a failed reading) judged
 // against the "Counts" position; updates the repeat count, the previous
-// sample and the waiting-for-start flag as the window keeps them.
+// sample and the waiting-for-start flag as the window keeps them. The
+// percentage is written with the user's decimal separator (bytes in the
+// system's 8-bit encoding).
 CpuJudgement judgeCpuSample(int32_t sample, int countsPosition, int32_t& SameValueCount,
-                            int32_t& LastCpuValue, int& WaitingForStart);
+                            int32_t& LastCpuValue, int& WaitingForStart,
+                            std::string_view decimalSeparator = ".");
 
 // A counter value in percent as a sample: times 10, a half going to the even
 // neighbour.

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "common/user_locale.h"
 #include "cpumon/cpu_evaluation.h"
 #include "cpumon/pdh.h"
 #include "settings/controls.h"
@@ -63,8 +64,9 @@ void TForm2::Timer2Timer() {
 }
 
 void TForm2::cpu_chk(int sample) {
-    const vhb::CpuJudgement j = vhb::judgeCpuSample(sample, UpDown1->Position(), SameValueCount,
-                                                    LastCpuValue, WaitingForStart);
+    const vhb::CpuJudgement j =
+        vhb::judgeCpuSample(sample, UpDown1->Position(), SameValueCount, LastCpuValue,
+                            WaitingForStart, vhb::userDecimalSeparator());
     Panel6->setText(QString::fromLocal8Bit(j.text));
     switch (j.verdict) {
         case vhb::CpuVerdict::OK:

@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "common/timestamp.h"
+#include "common/user_locale.h"
 #include "heartbeat/discovery.h"
 #include "net/local_octets.h"
 #include "net/nmudp.h"
@@ -64,6 +64,6 @@ void TForm2::data_chk(const QString& FromIP, const QString& hexText) {
     } else if (CheckBox1->isChecked() && ComboBox1->currentText() == mac) {
         // The heartbeat follows the device to its new address from the next send.
         ipEdit->setText(FromIP);
-        Panel6->setText(QString::fromLocal8Bit(vhb::timestampNow()));
+        Panel6->setText(vhb::timestampText());
     }
 }

@@ -7,7 +7,7 @@
 #include <exception>
 
 #include "common/number.h"
-#include "common/timestamp.h"
+#include "common/user_locale.h"
 #include "heartbeat/datagram.h"
 #include "net/nmudp.h"
 #include "settings/controls.h"
@@ -20,7 +20,7 @@ std::string local8(const QString& s) {
     return vhb::local8FromText(s);
 }
 QString stamped(const char* what) {
-    return QString::fromLatin1(what) + QString::fromLocal8Bit(vhb::timestampNow());
+    return QString::fromLatin1(what) + vhb::timestampText();
 }
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include "net/nmudp.h"
 #include "platform/system.h"
 #include "settings/controls.h"
+#include "settings/form_look.h"
 #include "settings/local_text.h"
 #include "settings/paths.h"
 
@@ -50,13 +51,13 @@ QLineEdit* edit(QWidget* page, const char* name, const char* text, int left, int
 }  // namespace
 
 TForm2::TForm2(const QString& appName, const QString& versionText)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
+    // A tool window, so that showing it puts no button on the taskbar.
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
                            Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::WindowSystemMenuHint) {
     setObjectName(QStringLiteral("Form2"));
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(12);
-    setFont(f);
+    setFont(vhb::settingsFormFont());
+    vhb::centreOnFirstShow(this);
 
     buildNetworkPage();
     buildCpuPage();
@@ -153,10 +154,7 @@ void TForm2::buildNetworkPage() {
     ComboBox1->setEditText(QString());
     BitBtn2 = button(p, "BitBtn2", "search", 248, 200, 75, 25);
     BitBtn1 = button(p, "BitBtn1", "Add shortcut to startup", 16, 234, 185, 25);
-    QFont gothic(QStringLiteral("MS PGothic"));
-    gothic.setFamilies({QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")});
-    gothic.setPixelSize(12);
-    BitBtn1->setFont(gothic);
+    BitBtn1->setFont(vhb::shortcutButtonFont());
 
     // The declared tab order of the network page.
     QWidget* order[] = {BitBtn18, BitBtn3,   BitBtn4,      BitBtn5,       ipEdit,

@@ -1,10 +1,15 @@
 // Pictures of what the operator sees, for a look before a change lands:
-//   vhb-screenshot window OUTDIR   the settings window's two pages
-//   vhb-screenshot tray OUTDIR     the icon, its menu and the exit question
+//   vhb-screenshot window OUTDIR      the settings window's two pages, and
+//                                     the screen with the window where it
+//                                     first appears
+//   vhb-screenshot status OUTDIR TAG  the network page with a time stamp and
+//                                     a CPU text in the process's locale
+//   vhb-screenshot tray OUTDIR        the icon, its menu and the exit question
 // Run on a real X server (Xvfb); it presses no "Start" and sends nothing.
 #include <QAbstractButton>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
@@ -17,6 +22,8 @@
 #include "app/application.h"
 #include "app/dialogs.h"
 #include "app/hb_main.h"
+#include "common/user_locale.h"
+#include "settings/controls.h"
 #include "settings/form2.h"
 
 namespace {
@@ -34,18 +41,37 @@ bool saveScreen(const QString& file) {
     return ok;
 }
 
-int windowPictures(const QDir& out) {
+// The settings window as the operator first sees it, with both status
+// panels written as "Start" and one processor-time sample write them.
+void showSettingsWindow() {
     Form2 = new TForm2(QStringLiteral("Vesk-HB"), QStringLiteral("Ver 1.5-190416"));
     Form2->IniLoad();
-    Form2->move(40, 40);
     Form2->show();
+    Form2->Panel3->setText(QStringLiteral("Start ") + vhb::timestampText());
+    Form2->cpu_chk(123);
     settle(500);
+}
+
+int windowPictures(const QDir& out) {
+    showSettingsWindow();
     bool ok = Form2->grab().save(out.filePath(QStringLiteral("settings-network.png")));
+    ok = saveScreen(out.filePath(QStringLiteral("settings-screen.png"))) && ok;
     Form2->BitBtn8Click();
     settle(300);
     ok = Form2->grab().save(out.filePath(QStringLiteral("settings-cpu.png"))) && ok;
     std::printf("%s settings-network.png, settings-cpu.png in %s\n", ok ? "wrote" : "FAILED",
                 qPrintable(out.path()));
+    delete Form2;
+    return ok ? 0 : 1;
+}
+
+int statusPicture(const QDir& out, const QString& tag) {
+    showSettingsWindow();
+    const QString file = out.filePath(QStringLiteral("status-%1.png").arg(tag));
+    const bool ok = Form2->grab().save(file);
+    std::printf("%s %s (%s: \"%s\", \"%s\")\n", ok ? "wrote" : "FAILED", qPrintable(file),
+                qPrintable(QLocale::system().name()), qPrintable(Form2->Panel3->text()),
+                qPrintable(Form2->Panel6->text()));
     delete Form2;
     return ok ? 0 : 1;
 }
@@ -67,6 +93,15 @@ int trayPictures(const QDir& out) {
     hb_main->TryiconMessage(QSystemTrayIcon::Trigger);
     settle(700);
     ok = saveScreen(out.filePath(QStringLiteral("tray-menu.png"))) && ok;
+    // The menu and the icon alone, for the README.
+    const QRect near = hb_main->PopupMenu1->geometry()
+                           .united(icon.isValid() ? icon : QRect())
+                           .adjusted(-24, -24, 24, 24)
+                           .intersected(QGuiApplication::primaryScreen()->geometry());
+    ok = QGuiApplication::primaryScreen()
+             ->grabWindow(0, near.x(), near.y(), near.width(), near.height())
+             .save(out.filePath(QStringLiteral("tray-menu-close.png"))) &&
+         ok;
     hb_main->PopupMenu1->hide();
 
     QTimer::singleShot(900, [&] {
@@ -87,13 +122,17 @@ int trayPictures(const QDir& out) {
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: vhb-screenshot window|tray OUTDIR\n");
+    const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
+    if (argc < 3 || (mode == QLatin1String("status") && argc < 4)) {
+        std::fprintf(stderr, "usage: vhb-screenshot window|tray OUTDIR | status OUTDIR TAG\n");
         return 2;
     }
     QTemporaryDir home;
     vhb::setProgramFilePath(home.filePath(QStringLiteral("vesk-hb")));
     const QDir out(QString::fromLocal8Bit(argv[2]));
-    return QString::fromLatin1(argv[1]) == QLatin1String("tray") ? trayPictures(out)
-                                                                 : windowPictures(out);
+    if (mode == QLatin1String("tray"))
+        return trayPictures(out);
+    if (mode == QLatin1String("status"))
+        return statusPicture(out, QString::fromLocal8Bit(argv[3]));
+    return windowPictures(out);
 }

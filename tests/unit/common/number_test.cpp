@@ -54,10 +54,30 @@ TEST(NumberReading, Table) {
     }
 }
 
-TEST(Timestamp, FixedWidthFields) {
-    EXPECT_EQ(vhb::formatTimestamp({2019, 4, 16, 8, 15, 2}), "2019/04/16 08:15:02");
-    EXPECT_EQ(vhb::formatTimestamp({2026, 12, 31, 23, 59, 59}), "2026/12/31 23:59:59");
+struct StampCase {
+    vhb::LocalTime time;
+    vhb::DateTimeSeparators separators;
+    const char* text;
+};
+
+TEST(Timestamp, FixedWidthFieldsWithTheUsersSeparators) {
+    const StampCase cases[] = {
+        {{2019, 4, 16, 8, 15, 2}, {}, "2019/04/16 08:15:02"},
+        {{2026, 12, 31, 23, 59, 59}, {}, "2026/12/31 23:59:59"},
+        {{2019, 4, 16, 8, 15, 2}, {".", ":"}, "2019.04.16 08:15:02"},  // German
+        {{2019, 4, 16, 8, 5, 2}, {"-", "."}, "2019-04-16 08.05.02"},
+        {{999, 1, 2, 0, 0, 0}, {"/", ":"}, "0999/01/02 00:00:00"},
+        // A separator of several bytes (one multi-byte character) is kept whole.
+        {{2019, 4, 16, 8, 15, 2},
+         {"\xd9\xab", "h"},
+         "2019\xd9\xab"
+         "04\xd9\xab"
+         "16 08h15h02"},
+    };
+    for (const StampCase& c : cases)
+        EXPECT_EQ(vhb::formatTimestamp(c.time, c.separators), c.text);
     EXPECT_EQ(vhb::timestampNow().size(), 19u);
+    EXPECT_EQ(vhb::timestampNow({"--", "::"}).size(), 23u);
 }
 
 }  // namespace

@@ -161,6 +161,29 @@ INSTANTIATE_TEST_SUITE_P(Table, CpuFormat,
                                          Formatted{10, "1"}, Formatted{999, "99.9"},
                                          Formatted{1, "0.1"}));
 
+TEST(CpuEvaluation, PercentUsesTheGivenDecimalSeparator) {
+    struct Case {
+        int32_t sample;
+        const char* separator;
+        const char* text;
+    };
+    const Case cases[] = {
+        {123, ",", "CPU (12,3%) Count 0/10 OK"},
+        {5, ",", "CPU (0,5%) Count 0/10 OK"},
+        {1000, ",", "CPU (100%) Count 0/10 OK"},  // whole numbers show no separator
+        {0, ",", "CPU (0%) Count 0/10 OK"},
+        {123, "\xd9\xab",
+         "CPU (12\xd9\xab"
+         "3%) Count 0/10 OK"},  // Arabic, two bytes
+        {123, ".", "CPU (12.3%) Count 0/10 OK"},
+    };
+    for (const Case& c : cases) {
+        int32_t same = 0, last = 9999;
+        int waiting = 0;
+        EXPECT_EQ(vhb::judgeCpuSample(c.sample, 10, same, last, waiting, c.separator).text, c.text);
+    }
+}
+
 struct Rounded {
     double percent;
     int32_t sample;

@@ -1,0 +1,26 @@
+#pragma once
+// The user's separators for the status texts, read through Qt from the
+// system's locale settings, and handed to the core's formatting.
+#include <QString>
+#include <string>
+
+#include "common/timestamp.h"
+
+class QLocale;
+
+namespace vhb {
+
+// The separators a locale writes between the fields of its short date and
+// time formats, or the C locale's "/" and ":" where it shows none.
+DateTimeSeparators dateTimeSeparatorsOf(const QLocale& locale);
+std::string decimalSeparatorOf(const QLocale& locale);
+
+// The same from the system's locale settings, read at each use so that a
+// change of the settings shows in the next status text.
+DateTimeSeparators userDateTimeSeparators();
+std::string userDecimalSeparator();
+
+// The time stamp of the status lines, now, with the user's separators.
+QString timestampText();
+
+}  // namespace vhb
