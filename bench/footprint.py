@@ -196,10 +196,10 @@ def run_once(bin_dir, variant, beats, env):
 
 
 def callgrind_watch(bin_dir, seconds, env):
-    """Instructions per tick of the application watch: the program with
-    "Auto Start Enabled" under callgrind, collecting only inside the sampling
-    timer's handler (the processor-time collection, the judgement, the
-    panel), divided by the number of ticks."""
+    """Instructions per tick of the application watch, ticks 4 to 13: the
+    program with "Auto Start Enabled" under callgrind, collecting only inside
+    the sampling timer's handler (the processor-time collection, the
+    judgement, the panel) and dumping a profile after each tick."""
     if not shutil.which("valgrind"):
         return None
     work = tempfile.mkdtemp(prefix="vhb-footprint-cg-")
@@ -212,6 +212,7 @@ def callgrind_watch(bin_dir, seconds, env):
                                     str(sink.getsockname()[1]), str(seconds + 30)])
         out = os.path.join(work, "callgrind.out")
         prog = subprocess.Popen(["valgrind", "--tool=callgrind", "--toggle-collect=TForm2::Timer2Timer*",
+                                 "--dump-after=TForm2::Timer2Timer()",
                                  f"--callgrind-out-file={out}", "./vesk-hb"], cwd=work, env=env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(seconds)
@@ -220,23 +221,14 @@ def callgrind_watch(bin_dir, seconds, env):
         watched.kill()
         watched.wait()
         sink.close()
-        names, total, calls = {}, 0, 0
-        current_cfn = None
-        with open(out) as f:
-            for line in f:
-                if line.startswith(("fn=", "cfn=")):
-                    key, _, rest = line.rstrip("\n").partition("=")
-                    ident, _, name = rest.partition(" ")
-                    if name:
-                        names[ident] = name
-                    if key == "cfn":
-                        current_cfn = names.get(ident, "")
-                elif line.startswith("calls=") and current_cfn and "cpu_chk" in current_cfn:
-                    # one judgement per tick, called from inside the handler
-                    calls += int(line.split("=")[1].split()[0])
-                elif line.startswith("summary:") or line.startswith("totals:"):
-                    total = int(line.split()[1])
-        return total, calls
+        ticks = []
+        for part in range(4, 14):
+            try:
+                with open(f"{out}.{part}") as f:
+                    ticks += [int(line.split()[1]) for line in f if line.startswith("summary:")]
+            except OSError:
+                break
+        return ticks
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -287,10 +279,11 @@ def main():
                 ratios = [f"{p / max(median(runs, ref, key), 1e-9):.2f}x"
                           for ref in ("Qt sender", "C++ sender")]
             print(f"| {label} | " + " | ".join(cells) + " | " + " | ".join(ratios) + " |")
-    cg = callgrind_watch(bin_dir, 20, env) if "auto" in variants else None
-    if cg and cg[1]:
-        print(f"\napplication watch under callgrind: {cg[0]} instructions in {cg[1]} ticks, "
-              f"{cg[0] / cg[1]:.0f} per tick")
+    ticks = callgrind_watch(bin_dir, 25, env) if "auto" in variants else None
+    if ticks:
+        print(f"\napplication watch under callgrind, instructions per tick, ticks 4 to "
+              f"{3 + len(ticks)}: mean {statistics.mean(ticks):.0f}, min {min(ticks)}, "
+              f"max {max(ticks)}")
     if "plain" in results:
         plain = median(results["plain"], "program", "cpu_min_ms")
         for v in variants:

@@ -17,6 +17,10 @@ TPanel::TPanel(QWidget* parent, const QString& name, Bevel bevel) : QLabel(paren
 }
 
 void TPanel::setColor(const QColor& c) {
+    // The status panel is coloured at every sample, mostly with the colour
+    // it has; a new palette costs far more than the comparison.
+    if (c == color_)
+        return;
     color_ = c;
     QPalette pal = palette();
     pal.setColor(QPalette::Window, c);

@@ -26,9 +26,10 @@ std::string_view readSmallFile(const char* path, char* buffer, size_t size) {
     return n > 0 ? std::string_view(buffer, static_cast<size_t>(n)) : std::string_view();
 }
 
-// The start of a stat line up to the end of the process's short name.
+// The start of a stat line up to the end of the process's short name. The
+// name has at most 15 characters, so its ")" lies within the first 32.
 std::string_view statHead(std::string_view line) {
-    const size_t close = line.rfind(')');
+    const size_t close = line.substr(0, 32).rfind(')');
     return close == std::string_view::npos ? std::string_view() : line.substr(0, close + 1);
 }
 
