@@ -1,9 +1,19 @@
 #!/usr/bin/env python3
-"""Footprint of the running program: steady RSS, CPU time per minute and the
-gaps between heartbeats, beside a minimal sender of the same period.
+"""Footprint of the running program beside two references of the same
+heartbeat: a minimal Qt tray sender (timer, socket, tray icon) and a plain C++
+sender. All three start one after the other and then run side by side, so that
+the ratios are taken under the same load of the machine.
 
-Usage: bench/footprint.py BIN_DIR [SECONDS]
-Run it inside a loopback-only network namespace (bench/footprint.sh does).
+Per variant of the program's settings (plain heartbeat, "MAC Address",
+"Auto Start Enabled" watching the C++ sender) and repetition: processor time
+per minute over the beats, processor time of the first 0.8 s (start-up to the
+event loop; the first tick comes at 1 s), VmRSS and RssAnon 10 s after start,
+descriptors and threads at 10 s and at the end, and the gaps between the
+datagrams as received. The table shows medians of the repetitions.
+
+Usage: bench/footprint.py BIN_DIR [BEATS] [REPETITIONS] [VARIANTS]
+Run it inside a loopback-only network namespace (bench/footprint.sh does):
+the program's settings file sends to 127.0.0.1 only.
 """
 import os
 import shutil
@@ -17,30 +27,49 @@ import threading
 import time
 
 SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)
+STARTUP_S = 0.8
+RSS_AT_S = 10.0
+SETTLE_S = 3.0  # the program's first beat comes about 2 s after start
+
+VARIANTS = {
+    "plain": "",
+    "mac": "MACCHECKED=1\n",
+    # Counts at its top: an idle watched sender reads 0 % at every tick, which
+    # would otherwise hold the heartbeat after ten ticks.
+    "auto": "[CPU]\nAPP1=vhb-min-sender#0\nAUTOSTART=1\nWAITSTART=0\nCOUNT1=9999\n",
+}
 
 
-def receiver(port, stamps, stop):
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
-    s.bind(("127.0.0.1", port))
-    s.settimeout(0.5)
+def receiver(sock, stamps, stop):
+    sock.settimeout(0.5)
     while not stop.is_set():
         try:
-            data, anc, _, _ = s.recvmsg(64, 64)
+            _, anc, _, _ = sock.recvmsg(64, 64)
         except socket.timeout:
             continue
         for level, kind, payload in anc:
             if level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS:
                 sec, nsec = struct.unpack("qq", payload[:16])
                 stamps.append(sec + nsec / 1e9)
-    s.close()
+    sock.close()
+
+
+def listening_socket():
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
+    s.bind(("127.0.0.1", 0))
+    return s
 
 
 def cpu_seconds(pid):
-    """Processor time of all threads, in nanosecond resolution (the clock-tick
+    """Processor time of all threads in nanosecond resolution (the clock-tick
     counts of /proc/PID/stat are too coarse for a process this quiet)."""
     total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
+    try:
+        tasks = os.listdir(f"/proc/{pid}/task")
+    except OSError:
+        return 0.0
+    for task in tasks:
         try:
             with open(f"/proc/{pid}/task/{task}/schedstat") as f:
                 total += int(f.read().split()[0])
@@ -50,75 +79,217 @@ def cpu_seconds(pid):
 
 
 def status_kb(pid, field):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith(field + ":"):
-                return int(line.split()[1])
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith(field + ":"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
     return 0
 
 
-def rss_kb(pid):
-    return status_kb(pid, "VmRSS")
+def descriptors(pid):
+    try:
+        return len(os.listdir(f"/proc/{pid}/fd"))
+    except OSError:
+        return 0
 
 
-def gaps_report(name, stamps, interval):
-    gaps = [b - a for a, b in zip(stamps, stamps[1:])]
-    if len(gaps) < 2:
-        print(f"{name}: too few datagrams ({len(stamps)})")
-        return
-    dev = [abs(g - interval) * 1000 for g in gaps]
-    drift = [(t - stamps[0] - i * interval) * 1000 for i, t in enumerate(stamps)]
-    print(f"{name}: {len(stamps)} datagrams, gap mean {statistics.mean(gaps)*1000:.3f} ms, "
-          f"sd {statistics.pstdev(gaps)*1000:.3f} ms, worst deviation {max(dev):.3f} ms, "
-          f"drift after {len(stamps)-1} beats {drift[-1]:+.3f} ms "
-          f"(first half mean {statistics.mean(drift[:len(drift)//2]):+.3f} ms, "
-          f"second half {statistics.mean(drift[len(drift)//2:]):+.3f} ms)")
+class Runner:
+    """One process under watch: its start time and what was read of it."""
+
+    def __init__(self, name, argv, cwd=None, env=None):
+        self.name = name
+        self.sock = listening_socket()
+        self.port = self.sock.getsockname()[1]
+        self.stamps = []
+        self.argv = [a.replace("{port}", str(self.port)) for a in argv]
+        self.cwd, self.env = cwd, env
+        self.m = {}
+
+    def start(self, stop):
+        self.thread = threading.Thread(target=receiver, args=(self.sock, self.stamps, stop))
+        self.thread.start()
+        self.t0 = time.monotonic()
+        self.proc = subprocess.Popen(self.argv, cwd=self.cwd, env=self.env)
+
+    def at(self, seconds):
+        return self.t0 + seconds
+
+
+def sleep_until(t):
+    d = t - time.monotonic()
+    if d > 0:
+        time.sleep(d)
+
+
+def write_settings(work, port, variant):
+    text = (f"[NETWORK]\nIP=127.0.0.1\nPORT={port}\nINTERVAL=1\nLOCALPORT={port + 1 if port < 65535 else 0}\n"
+            + ("MAC=00:00:00:00:00:00\n" if variant == "mac" else "")
+            + VARIANTS[variant])
+    # Only loopback: the program runs here with its settings file.
+    assert "IP=127.0.0.1\n" in text
+    with open(os.path.join(work, "vesk-hb.Ini"), "w") as f:
+        f.write(text)
+
+
+def run_once(bin_dir, variant, beats, env):
+    work = tempfile.mkdtemp(prefix="vhb-footprint-")
+    try:
+        for f in ("vesk-hb", "libvhb-pdh.so"):
+            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
+        prog = Runner("program", [os.path.join(work, "vesk-hb")], cwd=work, env=env)
+        write_settings(work, prog.port, variant)
+        qt = Runner("Qt sender", [os.path.join(bin_dir, "vhb-min-qt-sender"), "{port}",
+                                  str(beats + 10)], env=env)
+        cxx_args = [os.path.join(bin_dir, "vhb-min-sender"), "{port}", str(beats + 10)]
+        if variant == "auto":
+            cxx_args.append("stat")
+        cxx = Runner("C++ sender", cxx_args)
+        runners = [cxx, prog, qt]  # the watched sender runs before the program starts
+        stop = threading.Event()
+        for r in runners:
+            r.start(stop)
+            time.sleep(0.05)
+        for r in runners:
+            sleep_until(r.at(STARTUP_S))
+            r.m["startup_ms"] = cpu_seconds(r.proc.pid) * 1000
+        for r in runners:
+            sleep_until(r.at(SETTLE_S))
+            r.m["cpu0"] = cpu_seconds(r.proc.pid)
+            r.m["cpu0_t"] = time.monotonic()
+        for r in runners:
+            sleep_until(r.at(RSS_AT_S))
+            p = r.proc.pid
+            r.m.update(rss=status_kb(p, "VmRSS"), anon=status_kb(p, "RssAnon"),
+                       fds=descriptors(p), threads=status_kb(p, "Threads"))
+        for r in runners:
+            sleep_until(r.m["cpu0_t"] + beats - 1)
+            p = r.proc.pid
+            elapsed = time.monotonic() - r.m["cpu0_t"]
+            r.m["cpu_min_ms"] = (cpu_seconds(p) - r.m["cpu0"]) * 60 / elapsed * 1000
+            r.m.update(anon_end=status_kb(p, "RssAnon"), fds_end=descriptors(p),
+                       threads_end=status_kb(p, "Threads"))
+        for r in runners:
+            r.proc.terminate()
+        for r in runners:
+            try:
+                r.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                r.proc.kill()
+                r.proc.wait()
+        stop.set()
+        for r in runners:
+            r.thread.join()
+            gaps = [b - a for a, b in zip(r.stamps[2:], r.stamps[3:])]
+            if len(gaps) >= 2:
+                r.m.update(beats=len(r.stamps), gap_mean=statistics.mean(gaps) * 1000,
+                           gap_sd=statistics.pstdev(gaps) * 1000,
+                           gap_worst=max(abs(g - 1.0) for g in gaps) * 1000)
+            else:
+                r.m.update(beats=len(r.stamps), gap_mean=float("nan"), gap_sd=float("nan"),
+                           gap_worst=float("nan"))
+        return {r.name: r.m for r in runners}
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def callgrind_watch(bin_dir, seconds, env):
+    """Instructions per tick of the application watch, ticks 4 to 13: the
+    program with "Auto Start Enabled" under callgrind, collecting only inside
+    the sampling timer's handler (the processor-time collection, the
+    judgement, the panel) and dumping a profile after each tick."""
+    if not shutil.which("valgrind"):
+        return None
+    work = tempfile.mkdtemp(prefix="vhb-footprint-cg-")
+    try:
+        for f in ("vesk-hb", "libvhb-pdh.so"):
+            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
+        sink = listening_socket()
+        write_settings(work, sink.getsockname()[1], "auto")
+        watched = subprocess.Popen([os.path.join(bin_dir, "vhb-min-sender"),
+                                    str(sink.getsockname()[1]), str(seconds + 30)])
+        out = os.path.join(work, "callgrind.out")
+        prog = subprocess.Popen(["valgrind", "--tool=callgrind", "--toggle-collect=TForm2::Timer2Timer*",
+                                 "--dump-after=TForm2::Timer2Timer()",
+                                 f"--callgrind-out-file={out}", "./vesk-hb"], cwd=work, env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(seconds)
+        prog.terminate()
+        prog.wait()
+        watched.kill()
+        watched.wait()
+        sink.close()
+        ticks = []
+        for part in range(4, 14):
+            try:
+                with open(f"{out}.{part}") as f:
+                    ticks += [int(line.split()[1]) for line in f if line.startswith("summary:")]
+            except OSError:
+                break
+        return ticks
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def median(runs, who, key):
+    return statistics.median(run[who][key] for run in runs)
 
 
 def main():
     bin_dir = sys.argv[1]
-    seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
-    work = tempfile.mkdtemp(prefix="vhb-footprint-")
-    try:
-        exe = os.path.join(work, "vesk-hb")
-        shutil.copy(os.path.join(bin_dir, "vesk-hb"), exe)
-        with open(os.path.join(work, "vesk-hb.Ini"), "w") as f:
-            f.write("[NETWORK]\nIP=127.0.0.1\nPORT=19100\nINTERVAL=1\nLOCALPORT=19101\n")
-        stop = threading.Event()
-        prog_stamps, min_stamps = [], []
-        threads = [threading.Thread(target=receiver, args=(19100, prog_stamps, stop)),
-                   threading.Thread(target=receiver, args=(19200, min_stamps, stop))]
-        for t in threads:
-            t.start()
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        prog = subprocess.Popen([exe], env=env, cwd=work)
-        mini = subprocess.Popen([os.path.join(bin_dir, "vhb-min-sender"), "19200", str(seconds + 5)])
-        time.sleep(5)  # start-up and the first beats
-        p0, m0 = cpu_seconds(prog.pid), cpu_seconds(mini.pid)
-        rss = []
-        t0 = time.monotonic()
-        while time.monotonic() - t0 < seconds:
-            time.sleep(5)
-            rss.append(rss_kb(prog.pid))
-            anon = status_kb(prog.pid, "RssAnon")
-        elapsed = time.monotonic() - t0
-        p1, m1 = cpu_seconds(prog.pid), cpu_seconds(mini.pid)
-        prog.terminate()
-        mini.terminate()
-        prog.wait()
-        mini.wait()
-        stop.set()
-        for t in threads:
-            t.join()
-        per_min = lambda c: c * 60 / elapsed * 1000
-        print(f"steady RSS: {rss[-1]/1024:.1f} MB (min {min(rss)/1024:.1f}, max {max(rss)/1024:.1f}; "
-              f"of it anonymous {anon/1024:.1f} MB, the rest shared library pages)")
-        print(f"CPU per minute: program {per_min(p1-p0):.1f} ms, minimal sender {per_min(m1-m0):.1f} ms "
-              f"(ratio {(p1-p0)/max(m1-m0,1e-9):.1f}x)")
-        gaps_report("program", prog_stamps[4:], 1.0)
-        gaps_report("minimal sender", min_stamps[4:], 1.0)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+    beats = int(sys.argv[2]) if len(sys.argv) > 2 else 61
+    reps = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    variants = sys.argv[4].split(",") if len(sys.argv) > 4 else list(VARIANTS)
+    env = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
+    results = {}
+    for v in variants:
+        results[v] = []
+        for i in range(reps):
+            results[v].append(run_once(bin_dir, v, beats, env))
+            m = results[v][-1]
+            print(f"# {v} run {i + 1}: " + "; ".join(
+                f"{who} {m[who]['cpu_min_ms']:.1f} ms/min, {m[who]['rss'] / 1024:.1f} MB"
+                for who in m), flush=True)
+
+    who_all = ["program", "Qt sender", "C++ sender"]
+    print(f"\nmedians of {reps} runs, {beats} beats at 1 s, QT_QPA_PLATFORM={env['QT_QPA_PLATFORM']}"
+          + (", QT_NO_GLIB=" + env["QT_NO_GLIB"] if "QT_NO_GLIB" in env else ""))
+    rows = [("CPU per minute (ms)", "cpu_min_ms", 1), ("CPU first 0.8 s (ms)", "startup_ms", 1),
+            ("VmRSS at 10 s (MB)", "rss", 1024), ("RssAnon at 10 s (MB)", "anon", 1024),
+            ("RssAnon at end (MB)", "anon_end", 1024), ("descriptors 10 s / end", "fds", 0),
+            ("threads 10 s / end", "threads", 0), ("datagrams", "beats", 1),
+            ("gap mean (ms)", "gap_mean", 1), ("gap sd (ms)", "gap_sd", 1),
+            ("gap worst deviation (ms)", "gap_worst", 1)]
+    for v in variants:
+        runs = results[v]
+        print(f"\n| {v} | " + " | ".join(who_all) + " | program / Qt | program / C++ |")
+        print("|---|" + "---|" * (len(who_all) + 2))
+        for label, key, scale in rows:
+            cells = []
+            for who in who_all:
+                if scale == 0:
+                    cells.append(f"{median(runs, who, key):.0f} / {median(runs, who, key + '_end'):.0f}")
+                else:
+                    cells.append(f"{median(runs, who, key) / scale:.2f}")
+            ratios = ["", ""]
+            if scale != 0 and key not in ("beats",) and not key.startswith("gap"):
+                p = median(runs, "program", key)
+                ratios = [f"{p / max(median(runs, ref, key), 1e-9):.2f}x"
+                          for ref in ("Qt sender", "C++ sender")]
+            print(f"| {label} | " + " | ".join(cells) + " | " + " | ".join(ratios) + " |")
+    ticks = callgrind_watch(bin_dir, 25, env) if "auto" in variants else None
+    if ticks:
+        print(f"\napplication watch under callgrind, instructions per tick, ticks 4 to "
+              f"{3 + len(ticks)}: mean {statistics.mean(ticks):.0f}, min {min(ticks)}, "
+              f"max {max(ticks)}")
+    if "plain" in results:
+        plain = median(results["plain"], "program", "cpu_min_ms")
+        for v in variants:
+            if v != "plain":
+                print(f"\nprogram {v} / program plain, CPU per minute: "
+                      f"{median(results[v], 'program', 'cpu_min_ms') / plain:.2f}x")
 
 
 if __name__ == "__main__":

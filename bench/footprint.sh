@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# The footprint check (not a test): the program offscreen with a heartbeat at
-# 1 s to loopback for a minute, beside a minimal sender, in a loopback-only
-# network namespace.  Usage: bench/footprint.sh [BUILD_DIR] [SECONDS]
+# The footprint check (not a test): the program with a settings file beside a
+# minimal Qt tray sender and a plain C++ sender, 61 beats at 1 s to loopback,
+# three repetitions per variant, in a loopback-only network namespace, then
+# the application watch's instructions per tick under callgrind.
+#   bench/footprint.sh [BUILD_DIR|BIN_DIR] [BEATS] [REPETITIONS] [VARIANTS]
+# VARIANTS is a comma list of plain, mac, auto. QT_NO_GLIB and QT_QPA_PLATFORM
+# pass through to the Qt programs.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib/common.sh"
-build="${1:-$VHB_BUILD}"
-cmake --build "$build" --target vesk-hb vhb-min-sender
-vhb_isolated python3 "$VHB_ROOT/bench/footprint.py" "$build/bin" "${2:-60}"
+target="${1:-$VHB_BUILD}"
+if [ -x "$target/vesk-hb" ]; then
+  bin="$target"
+else
+  nice -n 5 cmake --build "$target" --target vesk-hb vhb-pdh vhb-min-sender vhb-min-qt-sender
+  bin="$target/bin"
+fi
+vhb_isolated python3 "$VHB_ROOT/bench/footprint.py" "$bin" "${2:-61}" "${3:-3}" "${4:-plain,mac,auto}"

@@ -17,22 +17,94 @@ TPanel::TPanel(QWidget* parent, const QString& name, Bevel bevel) : QLabel(paren
 }
 
 void TPanel::setColor(const QColor& c) {
+    // The status panel is coloured at every sample, mostly with the colour
+    // it has; a new palette costs far more than the comparison.
+    if (c == color_)
+        return;
     color_ = c;
     QPalette pal = palette();
     pal.setColor(QPalette::Window, c);
     setPalette(pal);
 }
 
-TCodeEdit::TCodeEdit(QWidget* parent, int typedLimit) : QLineEdit(parent), limit_(typedLimit) {
-    // textEdited (the operator's edits only) comes before textChanged, so
-    // lastText_ still holds the text the edit started from.
-    connect(this, &QLineEdit::textEdited, this, &TCodeEdit::checkEdit);
-    connect(this, &QLineEdit::textChanged, this, [this] { lastText_ = text(); });
+void TLabel::showEvent(QShowEvent* e) {
+    adjustSize();
+    QLabel::showEvent(e);
 }
 
-void TCodeEdit::checkEdit(const QString& now) {
+TEdit::TEdit(QWidget* parent, const QString& text) : QWidget(parent), text_(text) {
+    // Takes its place in the tab order now; the editor steps in when made.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QString TEdit::text() const {
+    return editor_ ? editor_->text() : text_;
+}
+
+void TEdit::setText(const QString& text) {
+    if (editor_)
+        editor_->setText(text);
+    else
+        text_ = text;
+}
+
+QLineEdit* TEdit::editor() {
+    if (editor_)
+        return editor_;
+    editor_ = makeEditor();
+    editor_->setText(text_);
+    text_.clear();
+    editor_->setGeometry(rect());
+    // The editor takes the box's place in the tab order; the box itself no
+    // longer takes the focus.
+    setTabOrder(this, editor_);
+    setFocusPolicy(Qt::NoFocus);
+    editor_->show();
+    return editor_;
+}
+
+QLineEdit* TEdit::makeEditor() {
+    return new QLineEdit(this);
+}
+
+void TEdit::showEvent(QShowEvent* e) {
+    editor();
+    QWidget::showEvent(e);
+}
+
+void TEdit::resizeEvent(QResizeEvent*) {
+    if (editor_)
+        editor_->setGeometry(rect());
+}
+
+namespace {
+
+// The send code's line editor: what is typed, pasted or dropped is taken
+// only while it fits the limit.
+class LimitedLineEdit : public QLineEdit {
+public:
+    LimitedLineEdit(QWidget* parent, int typedLimit) : QLineEdit(parent), limit_(typedLimit) {
+        // textEdited (the operator's edits only) comes before textChanged,
+        // so lastText_ still holds the text the edit started from.
+        connect(this, &QLineEdit::textEdited, this, [this](const QString& now) { checkEdit(now); });
+        connect(this, &QLineEdit::textChanged, this, [this] { lastText_ = text(); });
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+
+private:
+    bool fits(int inserted) const;
+    void checkEdit(const QString& now);
+    int limit_;
+    QString lastText_;  // the text before the operator's latest edit
+};
+
+void LimitedLineEdit::checkEdit(const QString& now) {
     // Whatever way text came in (a paste from the menu, a drop, the middle
-    // button), an edit that inserted anything may leave at most the limit.
+    // button), an edit that inserted anything may leave at most the limit; a
+    // longer text the program set can still be shortened.
     if (now.size() <= limit_)
         return;
     qsizetype prefix = 0;
@@ -45,17 +117,16 @@ void TCodeEdit::checkEdit(const QString& now) {
         ++suffix;
     if (prefix + suffix == now.size())
         return;  // only removed characters
-    const int cursor = static_cast<int>(prefix);
     setText(lastText_);
-    setCursorPosition(cursor);
+    setCursorPosition(static_cast<int>(prefix));
 }
 
-bool TCodeEdit::fits(int inserted) const {
+bool LimitedLineEdit::fits(int inserted) const {
     const int kept = static_cast<int>(text().size()) - static_cast<int>(selectedText().size());
     return kept + inserted <= limit_;
 }
 
-void TCodeEdit::keyPressEvent(QKeyEvent* e) {
+void LimitedLineEdit::keyPressEvent(QKeyEvent* e) {
     if (e->matches(QKeySequence::Paste)) {
         // Pasted text is typing too: take only what still fits.
         QLineEdit::keyPressEvent(e);
@@ -72,7 +143,7 @@ void TCodeEdit::keyPressEvent(QKeyEvent* e) {
     QLineEdit::keyPressEvent(e);
 }
 
-void TCodeEdit::inputMethodEvent(QInputMethodEvent* e) {
+void LimitedLineEdit::inputMethodEvent(QInputMethodEvent* e) {
     if (!e->commitString().isEmpty() && !fits(static_cast<int>(e->commitString().size()))) {
         e->accept();
         return;
@@ -80,7 +151,50 @@ void TCodeEdit::inputMethodEvent(QInputMethodEvent* e) {
     QLineEdit::inputMethodEvent(e);
 }
 
-TUpDown::TUpDown(QWidget* parent, QLineEdit* associate, int min, int max)
+}  // namespace
+
+QLineEdit* TCodeEdit::makeEditor() {
+    return new LimitedLineEdit(this, limit_);
+}
+
+TComboBox::TComboBox(QWidget* parent) : QComboBox(parent) {
+    setInsertPolicy(QComboBox::NoInsert);
+    // An editor takes the text of every new current item (the first item
+    // added to an empty list, none after the list is emptied).
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!isEditable())
+            editText_ = itemText(index);
+    });
+}
+
+QString TComboBox::currentText() const {
+    return isEditable() ? QComboBox::currentText() : editText_;
+}
+
+void TComboBox::setEditText(const QString& text) {
+    if (isEditable())
+        QComboBox::setEditText(text);
+    else
+        editText_ = text;
+}
+
+void TComboBox::showEvent(QShowEvent* e) {
+    if (!isEditable()) {
+        setEditable(true);
+        QComboBox::setEditText(editText_);
+        editText_.clear();
+        // The editor goes right behind the box in the tab order, where it is
+        // when the box is made editable at once (it hands its focus to the
+        // box, so it is moved while it does not).
+        QLineEdit* e = lineEdit();
+        e->setFocusProxy(nullptr);
+        setTabOrder(this, e);
+        e->setFocusProxy(this);
+    }
+    QComboBox::showEvent(e);
+}
+
+TUpDown::TUpDown(QWidget* parent, TEdit* associate, int min, int max)
     : QWidget(parent), associate_(associate), min_(min), max_(max), position_(min) {
     up_ = new QToolButton(this);
     up_->setArrowType(Qt::UpArrow);

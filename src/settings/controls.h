@@ -1,6 +1,7 @@
 #pragma once
 // The few control kinds of the settings window that Qt has no exact match for.
 #include <QColor>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
@@ -20,24 +21,75 @@ private:
     QColor color_;
 };
 
+// A label sized to its caption when it is shown rather than when it is made:
+// measuring a text loads the whole font stack, which a window that stays
+// hidden all day never needs.
+class TLabel : public QLabel {
+    Q_OBJECT
+public:
+    TLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {}
+
+protected:
+    void showEvent(QShowEvent* e) override;
+};
+
+// An edit box whose line editor is made when the box is first shown. A line
+// editor lays its text out, and so loads the whole font stack, from the moment
+// it is made and at every change of its text; until then the box keeps the
+// text as it is. Reading and writing the text work the same before and after.
+class TEdit : public QWidget {
+    Q_OBJECT
+public:
+    TEdit(QWidget* parent, const QString& text);
+    QString text() const;
+    void setText(const QString& text);
+    void clear() { setText(QString()); }
+    // The line editor itself, made now if the box has not been shown yet.
+    QLineEdit* editor();
+
+protected:
+    virtual QLineEdit* makeEditor();
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    QString text_;  // the text while there is no editor
+    QLineEdit* editor_ = nullptr;
+};
+
 // An edit box that limits what the operator enters (typed, pasted, dropped)
 // to a number of characters but keeps a longer text that the program sets
 // (the settings file may hold one) and lets the operator shorten it.
-class TCodeEdit : public QLineEdit {
+class TCodeEdit : public TEdit {
     Q_OBJECT
 public:
-    TCodeEdit(QWidget* parent, int typedLimit);
+    TCodeEdit(QWidget* parent, int typedLimit) : TEdit(parent, QString()), limit_(typedLimit) {}
     int typedLimit() const { return limit_; }
 
 protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void inputMethodEvent(QInputMethodEvent* e) override;
+    QLineEdit* makeEditor() override;
 
 private:
-    bool fits(int inserted) const;
-    void checkEdit(const QString& now);
     int limit_;
-    QString lastText_;  // the text before the operator's latest edit
+};
+
+// A combo box with an edit text whose line editor is made when the box is
+// first shown (see TEdit). Until then the list is the box's own and the edit
+// text is kept beside it, following the current item as the editor would.
+// Callers go through this class: it hides QComboBox's currentText and
+// setEditText.
+class TComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TComboBox(QWidget* parent);
+    QString currentText() const;
+    void setEditText(const QString& text);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    QString editText_;  // the edit text while the box is not editable yet
 };
 
 // A spinner bound to an edit box: the box shows the position, and a number
@@ -45,7 +97,7 @@ private:
 class TUpDown : public QWidget {
     Q_OBJECT
 public:
-    TUpDown(QWidget* parent, QLineEdit* associate, int min, int max);
+    TUpDown(QWidget* parent, TEdit* associate, int min, int max);
     int Position() const;
     void setPosition(int p);
     int Min() const { return min_; }
@@ -56,7 +108,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    QLineEdit* associate_;
+    TEdit* associate_;
     QToolButton* up_;
     QToolButton* down_;
     int min_, max_;

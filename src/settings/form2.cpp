@@ -30,10 +30,9 @@ W* place(W* w, const char* name, int left, int top, int width, int height) {
 }
 
 QLabel* label(QWidget* page, const char* name, const char* caption, int left, int top) {
-    auto* l = new QLabel(QString::fromLatin1(caption), page);
+    auto* l = new TLabel(QString::fromLatin1(caption), page);
     l->setObjectName(QString::fromLatin1(name));
     l->move(left, top);
-    l->adjustSize();
     return l;
 }
 
@@ -43,9 +42,9 @@ QPushButton* button(QWidget* page, const char* name, const char* caption, int le
                  height);
 }
 
-QLineEdit* edit(QWidget* page, const char* name, const char* text, int left, int top, int width,
-                int height) {
-    return place(new QLineEdit(QString::fromLatin1(text), page), name, left, top, width, height);
+TEdit* edit(QWidget* page, const char* name, const char* text, int left, int top, int width,
+            int height) {
+    return place(new TEdit(page, QString::fromLatin1(text)), name, left, top, width, height);
 }
 
 }  // namespace
@@ -148,10 +147,7 @@ void TForm2::buildNetworkPage() {
     BitBtn5 = button(p, "BitBtn5", "Close", 412, 194, 80, 25);
     BitBtn18 = button(p, "BitBtn18", "Exit", 412, 226, 80, 25);
     CheckBox1 = place(new QCheckBox(QStringLiteral("MAC Address"), p), "CheckBox1", 8, 200, 89, 17);
-    ComboBox1 = place(new QComboBox(p), "ComboBox1", 96, 200, 145, 21);
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setEditText(QString());
+    ComboBox1 = place(new TComboBox(p), "ComboBox1", 96, 200, 145, 21);
     BitBtn2 = button(p, "BitBtn2", "search", 248, 200, 75, 25);
     BitBtn1 = button(p, "BitBtn1", "Add shortcut to startup", 16, 234, 185, 25);
     BitBtn1->setFont(vhb::shortcutButtonFont());

@@ -10,18 +10,14 @@
 #include <optional>
 
 #include "platform/hostaddr.h"
+#include "settings/controls.h"  // the edit boxes are read and written everywhere
 #include "settings/heartbeat_settings.h"
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QTimer;
 class TNMUDP;
-class TPanel;
-class TCodeEdit;
-class TUpDown;
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -39,34 +35,34 @@ public:
     QPushButton* BitBtn3;  // "Start"
     QPushButton* BitBtn4;  // "Stop"
     QLabel* Label9;
-    QLineEdit* ipEdit;
+    TEdit* ipEdit;
     QLabel* Label10;
-    QLineEdit* PortEdit;
+    TEdit* PortEdit;
     QLabel* Label3;
-    QLineEdit* localPortEdit;
+    TEdit* localPortEdit;
     QLabel* Label2;
-    QLineEdit* IntervalEdit;
+    TEdit* IntervalEdit;
     QLabel* Label1;
     QLabel* Label4;
     TCodeEdit* Edit1;  // send code
     QLabel* Label14;
-    QLineEdit* Edit7;  // start wait
+    TEdit* Edit7;  // start wait
     QLabel* Label13;
     TPanel* Panel4;         // start wait countdown
     QPushButton* BitBtn8;   // "CPU resource"
     QPushButton* BitBtn5;   // "Close"
     QPushButton* BitBtn18;  // "Exit"
     QCheckBox* CheckBox1;   // "MAC Address"
-    QComboBox* ComboBox1;   // MAC addresses found; its text is the chosen one
+    TComboBox* ComboBox1;   // MAC addresses found; its text is the chosen one
     QPushButton* BitBtn2;   // "search"
     QPushButton* BitBtn1;   // "Add shortcut to startup"
     // --- CPU page ---
     QWidget* Panel2;
-    QLineEdit* Edit2;      // process instance to watch
+    TEdit* Edit2;          // process instance to watch
     QPushButton* BitBtn7;  // "Open"
     QLabel* Label11;
     QLabel* Label7;
-    QLineEdit* Edit3;      // shows UpDown1's position
+    TEdit* Edit3;          // shows UpDown1's position
     TUpDown* UpDown1;      // "Counts"
     QCheckBox* CheckBox2;  // "Auto Start Enabled"
     QCheckBox* CheckBox3;  // "Waiting for start"

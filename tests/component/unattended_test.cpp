@@ -163,16 +163,17 @@ TEST_F(UnattendedTest, TheSendCodeBoxLimitsPastesButKeepsTheProgramsText) {
         {"ABCD", "EFGH", "ABCD"},
         {"ZANTOHBXYZ", "Q", "ZANTOHBXYZ"},
     };
+    QLineEdit* box = form->Edit1->editor();
     for (const auto& c : cases) {
         form->Edit1->setText(QString::fromLatin1(c.before));
-        form->Edit1->end(false);
+        box->end(false);
         QGuiApplication::clipboard()->setText(QString::fromLatin1(c.pasted));
-        form->Edit1->paste();  // what the box's own menu does
+        box->paste();  // what the box's own menu does
         EXPECT_EQ(form->Edit1->text(), QString::fromLatin1(c.after)) << c.before << "+" << c.pasted;
     }
     // A longer text the program set can still be shortened.
     form->Edit1->setText(QStringLiteral("ZANTOHBXYZ"));
-    form->Edit1->end(false);
-    form->Edit1->backspace();
+    box->end(false);
+    box->backspace();
     EXPECT_EQ(form->Edit1->text(), QStringLiteral("ZANTOHBXY"));
 }

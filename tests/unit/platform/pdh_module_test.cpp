@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -137,14 +138,17 @@ protected:
         return name;
     }
 
-    // Starts the helper copy `name` in `mode` ("busy" or "sleep") and waits
-    // until it runs as that program.
-    pid_t start(const std::string& name, const char* mode, const char* threads = "1") {
-        const std::string file = (dir_ / (name + ".bin")).string();
+    std::string fileOf(const std::string& name) const { return (dir_ / (name + ".bin")).string(); }
+
+    // Starts the helper copy `name` in `mode` ("busy", "sleep" or "exec") and
+    // waits until it runs as that program.
+    pid_t start(const std::string& name, const char* mode, const char* threads = "1",
+                const char* more = nullptr) {
+        const std::string file = fileOf(name);
         const pid_t pid = fork();
         if (pid == 0) {
             prctl(PR_SET_PDEATHSIG, SIGKILL);
-            execl(file.c_str(), file.c_str(), mode, threads, static_cast<char*>(nullptr));
+            execl(file.c_str(), file.c_str(), mode, threads, more, static_cast<char*>(nullptr));
             _exit(127);
         }
         EXPECT_GT(pid, 0);
@@ -188,6 +192,18 @@ protected:
         return {s, s == 0 ? v.doubleValue : -1.0};
     }
 
+    // Waits until the process runs the program `file`.
+    static void waitForExe(pid_t pid, const std::string& file) {
+        const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+        for (int i = 0; i < 500; ++i) {
+            std::error_code ec;
+            if (fs::read_symlink(exe, ec) == fs::path(file))
+                return;
+            std::this_thread::sleep_for(2ms);
+        }
+        ADD_FAILURE() << "did not turn into " << file;
+    }
+
     static char state(pid_t pid) {
         std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
         std::string line;
@@ -197,6 +213,7 @@ protected:
     }
 
     fs::path dir_;
+    std::string otherName_;  // what an "exec" helper turns into
     vhb::PDH_HQUERY query_ = nullptr;
     std::vector<pid_t> children_;
 };
@@ -338,6 +355,94 @@ TEST_F(PdhModule, ProcessThatEndsAndStartsAgainIsFollowed) {
     EXPECT_NE(read(c).status, 0);
     collectLater();
     EXPECT_EQ(read(c).status, 0);
+}
+
+// Between scans only the found instance and the processes of its name that
+// started before it are read; each change below must end that and give the
+// reading a scan would give: one failure (the instance is gone or is now
+// another process), then the reading of what the number now names.
+// Between scans only the found instance and the processes of its name that
+// started before it are read; each change below must end that and give what
+// a scan gives: one failed reading (the number now names another process),
+// then the readings of that process.
+TEST_F(PdhModule, FollowedInstanceIsGivenUpWhenItsNumberOrProcessChanges) {
+    // Each acts on three processes of one name started as exec, sleep, busy.
+    struct Case {
+        const char* what;
+        uint32_t index;
+        std::function<void(pid_t first)> change;
+    };
+    const Case cases[] = {
+        {"an earlier process ends", 1, [this](pid_t first) { stop(first); }},
+        {"the instance ends unreaped (a zombie is not running)", 0,
+         [](pid_t first) {
+             kill(first, SIGKILL);
+             for (int i = 0; i < 500 && state(first) != 'Z'; ++i)
+                 std::this_thread::sleep_for(2ms);
+             EXPECT_EQ(state(first), 'Z');
+         }},
+        {"an earlier process runs another program", 1,
+         [this](pid_t first) {
+             kill(first, SIGUSR1);
+             waitForExe(first, fileOf(otherName_));
+         }},
+        {"the instance runs another program", 0,
+         [this](pid_t first) {
+             kill(first, SIGUSR1);
+             waitForExe(first, fileOf(otherName_));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = uniqueName();
+        otherName_ = uniqueName();
+        const pid_t first = start(name, "exec", fileOf(otherName_).c_str(), "sleep");
+        std::this_thread::sleep_for(50ms);  // apart by more than the start-time step
+        const pid_t second = start(name, "sleep");
+        std::this_thread::sleep_for(50ms);
+        const pid_t third = start(name, "busy");
+        vhb::PDH_HCOUNTER counter = addCounter(name + "#" + std::to_string(c.index));
+        collect();
+        collectLater();
+        ASSERT_EQ(read(counter).status, 0);
+        collectLater();
+        ASSERT_EQ(read(counter).status, 0);
+        c.change(first);
+        collectLater();
+        EXPECT_NE(read(counter).status, 0) << "the process followed before was read on";
+        collectLater();
+        EXPECT_EQ(read(counter).status, 0) << "the number names a running process again";
+        for (pid_t pid : {first, second, third})
+            stop(pid);
+        module().close(query_);
+        ASSERT_EQ(module().open(nullptr, 0, &query_), 0);
+    }
+}
+
+TEST_F(PdhModule, DescriptorsAreGivenBackAtClose) {
+    const auto openDescriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const std::string name = uniqueName();
+    std::vector<pid_t> pids;
+    for (int i = 0; i < 3; ++i) {
+        pids.push_back(start(name, "sleep"));
+        std::this_thread::sleep_for(20ms);
+    }
+    module().close(query_);
+    const auto before = openDescriptors();
+    ASSERT_EQ(module().open(nullptr, 0, &query_), 0);
+    vhb::PDH_HCOUNTER counter = addCounter(name + "#2");
+    collect();
+    for (pid_t pid : pids) {
+        collectLater();
+        stop(pid);  // each end makes the next collection scan again
+    }
+    collectLater();
+    EXPECT_NE(read(counter).status, 0);
+    module().close(query_);
+    query_ = nullptr;
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST_F(PdhModule, FirstCollectionAloneGivesNoValue) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace vhb::pdhmodule {
 
@@ -25,6 +26,13 @@ std::string_view readSmallFile(const char* path, char* buffer, size_t size) {
     return n > 0 ? std::string_view(buffer, static_cast<size_t>(n)) : std::string_view();
 }
 
+// The start of a stat line up to the end of the process's short name. The
+// name has at most 15 characters, so its ")" lies within the first 32.
+std::string_view statHead(std::string_view line) {
+    const size_t close = line.substr(0, 32).rfind(')');
+    return close == std::string_view::npos ? std::string_view() : line.substr(0, close + 1);
+}
+
 bool isPidName(const char* s) {
     if (*s == '\0')
         return false;
@@ -36,6 +44,63 @@ bool isPidName(const char* s) {
 }
 
 }  // namespace
+
+KeptProcess::KeptProcess(KeptProcess&& other) noexcept {
+    *this = std::move(other);
+}
+
+KeptProcess& KeptProcess::operator=(KeptProcess&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        pid_ = other.pid_;
+        startTime_ = other.startTime_;
+        head_ = std::move(other.head_);
+    }
+    return *this;
+}
+
+bool KeptProcess::open(const cpumon::ProcessCandidate& found) {
+    close();
+    std::array<char, 32> path{};
+    std::snprintf(path.data(), path.size(), "/proc/%d/stat", int(found.pid));
+    fd_ = ::open(path.data(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        return false;
+    pid_ = found.pid;
+    startTime_ = found.startTime;
+    std::array<char, 1024> line{};
+    const ssize_t n = pread(fd_, line.data(), line.size(), 0);
+    const std::string_view text(line.data(), n > 0 ? size_t(n) : 0);
+    head_.assign(statHead(text));
+    // The pid may already name another process than the one the scan saw.
+    if (!read()) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void KeptProcess::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+std::optional<cpumon::ProcessCandidate> KeptProcess::read() {
+    if (fd_ < 0)
+        return std::nullopt;
+    std::array<char, 1024> line{};
+    const ssize_t n = pread(fd_, line.data(), line.size(), 0);
+    if (n <= 0)
+        return std::nullopt;
+    const std::string_view text(line.data(), size_t(n));
+    const auto stat = cpumon::parseProcStat(text);
+    if (!stat || stat->state == 'Z' || stat->state == 'X' || stat->startTime != startTime_ ||
+        statHead(text) != head_)
+        return std::nullopt;
+    return cpumon::ProcessCandidate{stat->startTime, pid_, stat->utime + stat->stime};
+}
 
 uint64_t monotonicNs() {
     timespec ts{};
