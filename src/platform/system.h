@@ -12,5 +12,8 @@ std::string_view nativeLineEnd();
 // The open dialog's pattern for program files ("*.exe" where programs carry
 // that extension).
 std::string_view programFilePattern();
+// A UTF-8 text in the system's 8-bit encoding; characters that it lacks
+// become "?".
+std::string systemTextFromUtf8(std::string_view utf8);
 
 }  // namespace vhb::platform

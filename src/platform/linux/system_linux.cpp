@@ -12,5 +12,9 @@ std::string_view nativeLineEnd() {
 std::string_view programFilePattern() {
     return "*";
 }
+// The 8-bit encoding of the program's locale is UTF-8.
+std::string systemTextFromUtf8(std::string_view utf8) {
+    return std::string(utf8);
+}
 
 }  // namespace vhb::platform
