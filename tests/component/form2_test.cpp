@@ -1,12 +1,16 @@
 // The settings window: layout, pages, the buttons of its own, and the
 // settings moving between the file and the controls.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include "platform/system.h"
 #include "settings/controls.h"
 #include "window_fixture.h"
 
@@ -120,7 +124,9 @@ TEST_F(Form2Test, OpenFillsTheInstanceName) {
     const char* cases[][2] = {{"/opt/apps/agent.exe", "agent#0"},
                               {"/opt/apps/my.tool.exe", "my.tool#0"},
                               {"/usr/bin/agent", "agent#0"},
-                              {"/opt/v1.2/agent", "agent#0"}};
+                              {"/opt/v1.2/agent", "agent#0"},
+                              // The toolkit's dialog answers with "/" on Windows too.
+                              {"C:/Tools/v1.2/agent.exe", "agent#0"}};
     for (auto& c : cases) {
         form->Edit2->setText(QStringLiteral("other#3"));
         form->OpenDialog1 = [&] { return QString::fromLatin1(c[0]); };
@@ -130,6 +136,24 @@ TEST_F(Form2Test, OpenFillsTheInstanceName) {
     form->OpenDialog1 = [] { return QString(); };
     form->BitBtn7Click();
     EXPECT_EQ(form->Edit2->text(), QStringLiteral("agent#0"));
+}
+
+// The dialog that "Open" shows: one filter, labelled "application" alone.
+TEST_F(Form2Test, OpenShowsOneFilterLabelledApplication) {
+    QStringList filters;
+    bool detailsHidden = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        filters = dialog->nameFilters();
+        detailsHidden = dialog->testOption(QFileDialog::HideNameFilterDetails);
+        dialog->reject();
+    });
+    EXPECT_TRUE(form->OpenDialog1().isEmpty());
+    const QString pattern = QString::fromLatin1(vhb::platform::programFilePattern());
+    EXPECT_EQ(filters, QStringList{QStringLiteral("application (%1)").arg(pattern)});
+    EXPECT_TRUE(detailsHidden);
 }
 
 TEST_F(Form2Test, SendCodeLimitsTypingButKeepsLongerText) {

@@ -90,7 +90,7 @@ TEST_F(ShellTest, FailedSaveAtTheAutomaticStartIsShownAndTheProgramRunsOn) {
     writeIni("[NETWORK]\nIP=127.0.0.1\n");
     QFile::setPermissions(iniPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
     ASSERT_TRUE(waitFor([&] { return startUpDone() && !errors.isEmpty(); }, 3000));
-    EXPECT_EQ(errors.front(), iniPath() + QString::fromUtf8(" に書き込めません"));
+    EXPECT_EQ(errors.front(), iniPath() + writeErrorText());
     EXPECT_TRUE(hb_main->iconShown());
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(iniBytes(), QByteArray("[NETWORK]\nIP=127.0.0.1\n"));
@@ -167,7 +167,7 @@ TEST_F(ShellTest, ExitWithAFailedSaveRunsOn) {
     answer = true;
     form->BitBtn18->click();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].endsWith(QString::fromUtf8(" に書き込めません")));
+    EXPECT_TRUE(errors[0].endsWith(writeErrorText()));
     EXPECT_TRUE(hb_main->iconShown());
     QFile::setPermissions(iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
