@@ -208,3 +208,33 @@ vhb_winapp_tests() {
   rm -rf "$prefix"
   return $status
 }
+
+# The leg of scripts/test, with Qt for Windows in $1: the program, the
+# simulator and the component tests built (the core's unit tests run in the
+# core leg already), the component tests under Wine, the zip, and the
+# end-to-end cases with the unzipped program under Wine (as root).
+vhb_winapp_leg() {
+  local qt=$1 start=$SECONDS status=0
+  mkdir -p "$VHB_WIN_APP_BUILD"
+  vhb_winapp_configure "$qt" || { echo "Windows program: configure failed"; return 1; }
+  local tests
+  tests=$(ctest --test-dir "$VHB_WIN_APP_BUILD" -N -R '^component_' | sed -n 's/^ *Test *#[0-9]*: //p')
+  # shellcheck disable=SC2086
+  vhb_winapp_build "$(nproc)" vesk-hb vesk-hb-device $tests || return 1
+  vhb_winapp_deploy "$qt" "$VHB_WIN_APP_BUILD/bin" platforms/qoffscreen.dll || return 1
+  vhb_winapp_tests -R '^component_' || status=1
+  vhb_winapp_zip "$qt" "$VHB_WIN_ZIP" || status=1
+  if [ "$(id -u)" -eq 0 ] && [ -x "$VHB_BUILD/bin/vesk-hb-device" ]; then
+    local unzipped
+    unzipped=$(mktemp -d "${TMPDIR:-/tmp}/vhb-winzip.XXXXXX")
+    unzip -q "$VHB_WIN_ZIP" -d "$unzipped"
+    echo "== end-to-end under Wine: the unzipped program in the network namespaces"
+    VHB_E2E_SIM="$VHB_BUILD/bin/vesk-hb-device" "$VHB_ROOT/tests/e2e/run.sh" \
+      "$unzipped/vesk-hb" || status=1
+    rm -rf "$unzipped"
+  else
+    echo "end-to-end under Wine SKIPPED: needs root and the Linux simulator in $VHB_BUILD/bin"
+  fi
+  echo "Windows program leg took $((SECONDS - start)) s"
+  return $status
+}

@@ -4,6 +4,9 @@
 # its settings file, its automatic start and the device's behaviour.
 #
 #   tests/e2e/run.sh BUILD/bin        (as root)
+#   VHB_E2E_SIM=build/bin/vesk-hb-device tests/e2e/run.sh FOLDER
+#       where FOLDER holds vesk-hb.exe (the unzipped Windows program): the
+#       same cases with the program under Wine (tests/e2e/wine.sh)
 #
 # "ws" (the workstation) is 192.168.10.5/24, "dev" (the device) 192.168.10.1/24.
 # Neither namespace has a route beyond that subnet, so nothing the program sends
@@ -27,6 +30,10 @@ for tool in ip unshare python3 hostname; do
 done
 PROGRAM="$BIN/vesk-hb"
 SIM="$BIN/vesk-hb-device"
+if [ -f "$BIN/vesk-hb.exe" ]; then
+  PROGRAM="$BIN/vesk-hb.exe"
+  SIM="${VHB_E2E_SIM:-}"
+fi
 for f in "$PROGRAM" "$SIM"; do
   [ -x "$f" ] || { echo "end-to-end: $f is not built" >&2; exit 2; }
 done
@@ -230,8 +237,10 @@ case_a() {
   keys="$(grep -cE '^(PORT|IP|INTERVAL|LOCALPORT|MAC|CODE|MACCHECKED|STARTCNT|COUNT1|APP1|AUTOSTART|WAITSTART)=' \
     "$APPDIR/vesk-hb.Ini")"
   check "a: the automatic start completed the settings file (12 keys, got $keys)" test "$keys" -eq 12
+  # Lines the program adds end in CR LF on Windows.
   check "a: the settings file keeps IP=$DEV_IP and holds INTERVAL=5" \
-    sh -c "grep -qx 'IP=$DEV_IP' '$APPDIR/vesk-hb.Ini' && grep -qx 'INTERVAL=5' '$APPDIR/vesk-hb.Ini'"
+    sh -c "tr -d '\r' <'$APPDIR/vesk-hb.Ini' | grep -qx 'IP=$DEV_IP' &&
+      tr -d '\r' <'$APPDIR/vesk-hb.Ini' | grep -qx 'INTERVAL=5'"
   stop_program
   stop_sim
 }
@@ -373,6 +382,9 @@ case_d() {
   stop_helper
   stop_sim
 }
+
+# The Windows program: the same cases with the program under Wine.
+[ "$PROGRAM" = "$BIN/vesk-hb.exe" ] && source "$HERE/wine.sh"
 
 # --- run ----------------------------------------------------------------
 if ! setup_net; then
