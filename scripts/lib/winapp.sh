@@ -187,6 +187,19 @@ _vhb_winapp_run_tests() {
   local passed failed
   passed=$(grep -cE '^ *[0-9]+/[0-9]+ Test .* Passed' "$out")
   failed=$(grep -cE '^ *[0-9]+/[0-9]+ Test .*(\*\*\*|Failed|Not Run|Timeout|Exception)' "$out")
+  # The program's texts in a code page that has their characters: Japanese.
+  if [ -n "${VHB_JA_LOCPATH:-}" ] && [ -f "$build/bin/unit_win_ini.exe" ]; then
+    if LOCPATH="$VHB_JA_LOCPATH" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 timeout 120 \
+        wine "$build/bin/unit_win_ini.exe" --gtest_filter='WinSystemText*' >"$out.932" 2>&1; then
+      passed=$((passed + 1))
+      echo "  unit_win_ini in code page 932 ... Passed"
+    else
+      failed=$((failed + 1)) rc=1
+      echo "  unit_win_ini in code page 932 ... Failed"
+      tail -30 "$out.932" | sed 's/^/        /'
+    fi
+    wineserver -k 2>/dev/null || true
+  fi
   echo "Windows program tests under Wine: $passed passed, $failed failed"
   [ $rc -eq 0 ] && [ "$passed" -gt 0 ]
 }
@@ -196,6 +209,13 @@ _vhb_winapp_run_tests() {
 vhb_winapp_tests() {
   local prefix status=0
   prefix=$(mktemp -d "${TMPDIR:-/tmp}/vhb-winapp.XXXXXX")
+  # A Japanese locale of our own (no change to the system's), for Wine to
+  # take its code page 932 from.
+  mkdir -p "$prefix/locale"
+  if [ -f "$VHB_WIN_APP_BUILD/bin/unit_win_ini.exe" ] &&
+      localedef -i ja_JP -f UTF-8 "$prefix/locale/ja_JP.UTF-8" >/dev/null 2>&1; then
+    export VHB_JA_LOCPATH="$prefix/locale"
+  fi
   (
     export WINEPREFIX="$prefix/prefix" WINEDEBUG=-all
     fn="$(declare -f _vhb_winapp_run_tests); _vhb_winapp_run_tests \"\$@\""
@@ -206,6 +226,7 @@ vhb_winapp_tests() {
     fi
   ) || status=1
   rm -rf "$prefix"
+  unset VHB_JA_LOCPATH
   return $status
 }
 

@@ -78,6 +78,11 @@ stop_program() {
 # Windows unit tests check that refusal). What can be shown is what the
 # program does then: no error, and the heartbeat runs on.
 case_d() {
+  wine_case_d
+  case_e
+}
+
+wine_case_d() {
   echo "== d) application watch under Wine: the counter path is refused, the heartbeat runs on"
   skip "d: a hung application holding the heartbeat (Wine's pdh has no per-process counter)"
   set_dev_addrs "$DEV_IP"
@@ -93,5 +98,37 @@ case_d() {
   check "d: ... with no gap" test "$(count event=gap --since "$from")" -eq 0
   check "d: the program was still running" program_alive
   stop_program
+  stop_sim
+}
+
+# The Windows simulator, under the same Wine server in "ws" on the program's
+# own address: the program's broadcast request reaches it there, its answer
+# names the MAC address the program follows, and the heartbeats then go to
+# it. The Linux simulator in "dev" hears the first ones and stays silent.
+case_e() {
+  echo "== e) the Windows device simulator under Wine answers the program"
+  local winsim="$BIN/vesk-hb-device.exe"
+  [ -f "$winsim" ] || { fail "e: $winsim is in the folder"; return; }
+  set_dev_addrs "$DEV_IP"
+  start_sim e-dev --timeout 30 --port 9200 --no-reply || { fail "e: simulator in dev"; return; }
+  local devlog="$SIMLOG"
+  SIMLOG="$TMP/dev-e-win.log"
+  in_ws "$WINE_DIR" wine "$winsim" --json --port 9200 --mac "$DEV_MAC" --timeout 30 \
+    >"$SIMLOG" 2>"$TMP/dev-e-win.err" &
+  local winsim_pid=$!
+  PIDS+=("$winsim_pid")
+  wait_events 20 1 event=listen || { fail "e: the Windows simulator starts under Wine"; return; }
+  start_program e "$(printf '[NETWORK]\nIP=%s\nPORT=9200\nINTERVAL=1\nMAC=%s\nMACCHECKED=1' \
+    "$DEV_IP" "$DEV_MAC")"
+  wait_events 25 3 event=heartbeat to=$WS_IP
+  check "e: the Windows simulator got the broadcast requests from $WS_IP:9010" \
+    test "$(count event=discovery valid=true from=$WS_IP port=9010 to=192.168.10.255)" -ge 1
+  check "e: ... and answered them" test "$(count event=reply to=$WS_IP port=9010)" -ge 1
+  check "e: the heartbeats followed it to $WS_IP:9200, 9 bytes from port 9100" \
+    test "$(count event=heartbeat to=$WS_IP len=9 valid=true port=9100)" -ge 3
+  SIMLOG="$devlog"
+  check "e: before that the device in dev heard them" test "$(count event=heartbeat)" -ge 1
+  stop_program
+  kill_pid "$winsim_pid"
   stop_sim
 }
