@@ -1,7 +1,9 @@
 // The start-up sequence, the notification-area icon, the exit question and
 // one instance per program file.
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -208,10 +210,16 @@ TEST(SingleInstanceTest, ASecondStartHandsOverToTheFirst) {
 // no settings file (so it sends nothing).
 TEST(SingleInstanceTest, RealProgramHandsOverAndSurvivesACrashedFirst) {
     QTemporaryDir dir;
-    const QString exe = dir.filePath(QStringLiteral("vesk-hb"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(VHB_PROGRAM_PATH), exe));
+    // The copies keep the program's extension (".exe" on Windows) and find
+    // the libraries that lie beside the built program through PATH.
+    const QFileInfo program(QStringLiteral(VHB_PROGRAM_PATH));
+    const QString suffix = program.suffix().isEmpty() ? QString() : u'.' + program.suffix();
+    const QString exe = dir.filePath(QStringLiteral("vesk-hb") + suffix);
+    ASSERT_TRUE(QFile::copy(program.absoluteFilePath(), exe));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("PATH"), QDir::toNativeSeparators(program.absolutePath()) +
+                                           QDir::listSeparator() + env.value(QStringLiteral("PATH")));
     auto start = [&](QProcess& p, const QString& program) {
         p.setProcessEnvironment(env);
         p.start(program, {});
@@ -229,7 +237,7 @@ TEST(SingleInstanceTest, RealProgramHandsOverAndSurvivesACrashedFirst) {
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // A copy under another name runs beside it.
-    const QString copy = dir.filePath(QStringLiteral("vesk-hb-copy"));
+    const QString copy = dir.filePath(QStringLiteral("vesk-hb-copy") + suffix);
     ASSERT_TRUE(QFile::copy(exe, copy));
     QProcess other;
     ASSERT_TRUE(start(other, copy));
