@@ -220,6 +220,7 @@ TEST(SingleInstanceTest, RealProgramHandsOverAndSurvivesACrashedFirst) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("PATH"), QDir::toNativeSeparators(program.absolutePath()) +
                                            QDir::listSeparator() + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("QT_PLUGIN_PATH"), program.absolutePath());
     auto start = [&](QProcess& p, const QString& program) {
         p.setProcessEnvironment(env);
         p.start(program, {});
