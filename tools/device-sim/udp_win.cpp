@@ -1,7 +1,9 @@
+// The sockets' header comes first, the extensions' after it.
 #include <winsock2.h>
-#include <ws2tcpip.h>
+
 #include <mswsock.h>
 #include <windows.h>
+#include <ws2tcpip.h>
 
 #include <csignal>
 #include <string>
@@ -112,7 +114,7 @@ bool UdpSocket::receive(Datagram& d) {
         msg.Control = {static_cast<ULONG>(sizeof control), control};
         DWORD n = 0;
         if (reinterpret_cast<LPFN_WSARECVMSG>(recvMsg_)(handleOf(fd_), &msg, &n, nullptr,
-                                                         nullptr) != 0) {
+                                                        nullptr) != 0) {
             return false;
         }
         d.length = n;

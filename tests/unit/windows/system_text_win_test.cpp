@@ -22,8 +22,7 @@ struct TextCase {
 
 const TextCase kCases[] = {
     {932, "OLE エラー ", "OLE \x83G\x83\x89\x81[ "},
-    {932, " に書き込めません",
-     " \x82\xc9\x8f\x91\x82\xab\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1"},
+    {932, " に書き込めません", " \x82\xc9\x8f\x91\x82\xab\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1"},
     {1252, "OLE エラー ", "OLE ??? "},
     {1252, " に書き込めません", " ????????"},
     {0, "C:\\Tools\\vesk-hb.Ini", "C:\\Tools\\vesk-hb.Ini"},
@@ -48,8 +47,8 @@ TEST(WinSystemText, WriteErrorJoinsTheAnsiPathToAnAnsiText) {
     vhb::setSystemTextConverter(nullptr);
     EXPECT_EQ(message, path + vhb::platform::systemTextFromUtf8(" に書き込めません"));
     // The whole message reads back in the code page without a broken byte.
-    const int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, message.c_str(), -1,
-                                         nullptr, 0);
+    const int wide =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, message.c_str(), -1, nullptr, 0);
     EXPECT_GT(wide, 0);
 }
 
