@@ -213,8 +213,9 @@ TEST(SingleInstanceTest, ASecondStartHandsOverToTheFirst) {
     EXPECT_FALSE(second.acquire());
     // Under Wine the request from the same thread never reaches the server
     // (between processes the second start ends and the first runs on, below).
-    if (!runningUnderWine())
+    if (!runningUnderWine()) {
         EXPECT_TRUE(WindowTest::waitFor([&] { return shown == 1; }, 3000));
+    }
     // Another program file is another program.
     SingleInstance other(dir.filePath(QStringLiteral("vesk-hb2.Ini")));
     EXPECT_TRUE(other.acquire());
