@@ -35,7 +35,9 @@ if [ -f "$BIN/vesk-hb.exe" ]; then
   SIM="${VHB_E2E_SIM:-}"
 fi
 for f in "$PROGRAM" "$SIM"; do
-  [ -x "$f" ] || { echo "end-to-end: $f is not built" >&2; exit 2; }
+  # An unzipped .exe need not carry the executable bit: Wine starts it.
+  [ -x "$f" ] || { [ "${f%.exe}" != "$f" ] && [ -f "$f" ]; } ||
+    { echo "end-to-end: $f is not built" >&2; exit 2; }
 done
 
 WS="vhb-ws-$$"
@@ -49,6 +51,9 @@ TMP="$(mktemp -d /tmp/vhb-e2e.XXXXXX)"
 PIDS=()
 PASSED=0
 FAILED=0
+# The latest first heartbeat after the launch: start-up, then 1 s, then one
+# interval of 5 s.
+FIRST_BEAT_LATEST=7.5
 SKIPPED=0
 
 # What the root namespace looks like before; compared after the clean-up.
@@ -227,10 +232,10 @@ case_a() {
   check "a: 3 gaps of 5 s +- 0.5 s ($(echo $g))" gaps_ok 3 4.5 5.5 "$g"
   local first
   first="$(ev event=heartbeat | head -n 1)"
-  check "a: first heartbeat 5 to 7.5 s after the launch" \
+  check "a: first heartbeat 5 to $FIRST_BEAT_LATEST s after the launch" \
     cmp "$(awk -v a="$first" -v b="$PROG_START" 'BEGIN{print a-b}')" ">=" 5
-  check "a: ... and not later than 7.5 s" \
-    cmp "$(awk -v a="$first" -v b="$PROG_START" 'BEGIN{print a-b}')" "<=" 7.5
+  check "a: ... and not later than $FIRST_BEAT_LATEST s" \
+    cmp "$(awk -v a="$first" -v b="$PROG_START" 'BEGIN{print a-b}')" "<=" "$FIRST_BEAT_LATEST"
   check "a: no discovery request while MAC Address is off" test "$(count event=discovery)" -eq 0
   # The automatic start saves the settings: the one-line file is now whole.
   local keys
