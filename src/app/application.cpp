@@ -3,8 +3,11 @@
 #include <exception>
 
 #include "app/dialogs.h"
+#include "common/system_text.h"
+#include "platform/system.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    vhb::setSystemTextConverter(vhb::platform::systemTextFromUtf8);
     setApplicationName(QStringLiteral("Vesk-HB"));
     // Closing the settings window must not end the program.
     setQuitOnLastWindowClosed(false);

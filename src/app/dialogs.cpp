@@ -1,6 +1,7 @@
 #include "app/dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -108,9 +109,12 @@ void setErrorHook(ErrorHook hook) {
     g_errorHook = std::move(hook);
 }
 
+// With the system's own separators: the path rules and the shortcut's
+// working folder split at them.
 QString programFilePath() {
-    return g_programFilePath.isEmpty() ? QCoreApplication::applicationFilePath()
-                                       : g_programFilePath;
+    return g_programFilePath.isEmpty()
+               ? QDir::toNativeSeparators(QCoreApplication::applicationFilePath())
+               : g_programFilePath;
 }
 
 void setProgramFilePath(const QString& path) {

@@ -2,3 +2,8 @@
 target_sources(vhb_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/number.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timestamp.cpp)
+
+# --- core: texts of the sources in the system's 8-bit encoding ---
+target_sources(vhb_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/system_text.h
+  ${CMAKE_CURRENT_LIST_DIR}/system_text.cpp)

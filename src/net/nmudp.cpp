@@ -81,8 +81,14 @@ void TNMUDP::setLocalPort(int port) {
     // Not sharing the port keeps the classic meaning of a port in use: the
     // bind fails, which is ignored, and the next send binds a system-chosen
     // port instead.
-    socket_->bind(QHostAddress::AnyIPv4, static_cast<quint16>(port & 0xFFFF),
-                  QAbstractSocket::DontShareAddress);
+    if (!socket_->bind(QHostAddress::AnyIPv4, static_cast<quint16>(port & 0xFFFF),
+                       QAbstractSocket::DontShareAddress)) {
+        // The socket of a failed bind sends nothing afterwards on Windows
+        // (seen under Wine); a fresh one binds at the next send everywhere.
+        delete socket_;
+        socket_ = new QUdpSocket(this);
+        socket_->setProxy(QNetworkProxy::NoProxy);
+    }
     connect(socket_, &QUdpSocket::readyRead, this, &TNMUDP::ReceiveDatagram);
 }
 

@@ -16,4 +16,19 @@ inline constexpr int kStartupFolder = 7;
 // cannot be created or lacks an interface it needs.
 void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder);
 
+// The component-object runtime on the calling thread, apartment-threaded,
+// for the life of this object: the shell link is made through it, and the
+// toolkit's own start-up does not set it up on every platform plugin.
+// Nothing to start where the entry is a desktop file.
+class ComponentRuntime {
+public:
+    ComponentRuntime();
+    ~ComponentRuntime();
+    ComponentRuntime(const ComponentRuntime&) = delete;
+    ComponentRuntime& operator=(const ComponentRuntime&) = delete;
+
+private:
+    bool started_ = false;
+};
+
 }  // namespace vhb::platform

@@ -15,5 +15,8 @@ std::string_view programFilePattern();
 // Brings a file's or a folder's latest state onto the disk; false when that
 // failed.
 bool syncToDisk(const std::string& path);
+// A UTF-8 text in the system's 8-bit encoding; characters that it lacks
+// become "?".
+std::string systemTextFromUtf8(std::string_view utf8);
 
 }  // namespace vhb::platform

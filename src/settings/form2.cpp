@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,9 +92,12 @@ TForm2::TForm2(const QString& appName, const QString& versionText)
     NMUDP2->setReportLevel(1);
 
     OpenDialog1 = [this] {
+        // One filter, labelled "application" alone: the pattern stays out of
+        // its label, also in the system's own dialog.
         const QString filter = QStringLiteral("application (%1)")
                                    .arg(QString::fromLatin1(vhb::platform::programFilePattern()));
-        return QFileDialog::getOpenFileName(this, QString(), QString(), filter);
+        return QFileDialog::getOpenFileName(this, QString(), QString(), filter, nullptr,
+                                            QFileDialog::HideNameFilterDetails);
     };
     LocalHostLookup = [] { return vhb::platform::lookupLocalHost(); };
 
@@ -232,7 +236,9 @@ void TForm2::BitBtn18Click() {
 }
 
 void TForm2::BitBtn7Click() {
-    const QString chosen = OpenDialog1 ? OpenDialog1() : QString();
+    // The toolkit's dialog answers with "/" on every system; the name rule
+    // splits at the system's own separators.
+    const QString chosen = QDir::toNativeSeparators(OpenDialog1 ? OpenDialog1() : QString());
     if (chosen.isEmpty())
         return;
     Edit2->setText(vhb::textFromLocal8(

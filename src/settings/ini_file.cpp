@@ -6,6 +6,7 @@
 #include <random>
 #include <system_error>
 
+#include "common/system_text.h"
 #include "settings/ini_text.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +60,9 @@ void removeLeftoverTempFiles(const fs::path& folder, const std::string& target) 
 
 }  // namespace
 
-IniWriteError::IniWriteError(const std::string& path) : Exception(path + " に書き込めません") {}
+// The path is in the system's encoding already; the text after it is made so.
+IniWriteError::IniWriteError(const std::string& path)
+    : Exception(path + systemText(" に書き込めません")) {}
 
 std::string iniReadString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view def) {

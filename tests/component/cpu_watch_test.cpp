@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include "cpumon/pdh.h"
 #include "cpumon/sampling_form.h"
 #include "settings/controls.h"
 #include "window_fixture.h"
@@ -30,7 +31,26 @@ protected:
     QUdpSocket device;
 };
 
+// Wine's pdh has no per-process counter and refuses every such path; the
+// watch then stays off as it should, which the tests below cannot tell from
+// a fault. Windows and the Linux module accept the path of a process that
+// does not run.
+bool processCountersRefused() {
+    vhb::PDH_HQUERY query = nullptr;
+    if (vhb::PdhOpenQueryA(nullptr, 0, &query) != 0)
+        return true;
+    vhb::PDH_HCOUNTER counter = nullptr;
+    const bool refused =
+        vhb::PdhAddCounterA(query, "\\Process(vhb-not-running#0)\\% Processor Time", 0, &counter) !=
+        0;
+    vhb::PdhCloseQuery(query);
+    return refused;
+}
+constexpr const char* kRefused = "the system's pdh refuses per-process counter paths (Wine)";
+
 TEST_F(CpuWatchTest, AnApplicationThatIsNotRunningTurnsNgAndHoldsTheHeartbeat) {
+    if (processCountersRefused())
+        GTEST_SKIP() << kRefused;
     form->Edit2->setText(QStringLiteral("vhb-not-running#0"));
     form->BitBtn3Click();
     ASSERT_TRUE(form->Timer2->isActive());
@@ -59,6 +79,8 @@ TEST_F(CpuWatchTest, AnApplicationThatIsNotRunningTurnsNgAndHoldsTheHeartbeat) {
 }
 
 TEST_F(CpuWatchTest, WaitingForStartKeepsJudgingOff) {
+    if (processCountersRefused())
+        GTEST_SKIP() << kRefused;
     form->CheckBox3->setChecked(true);
     form->Edit2->setText(QStringLiteral("vhb-not-running#0"));
     form->BitBtn3Click();
@@ -85,6 +107,8 @@ TEST_F(CpuWatchTest, SamplingStaysOffWithoutAutoStartOrWithNoApplicationChosen) 
 }
 
 TEST_F(CpuWatchTest, ARunningApplicationIsSampledAboutASecondAfterStart) {
+    if (processCountersRefused())
+        GTEST_SKIP() << kRefused;
     // This test program itself is the watched application.
     form->Edit2->setText(QStringLiteral("component_cpu_watch#0"));
     form->BitBtn3Click();
@@ -92,4 +116,20 @@ TEST_F(CpuWatchTest, ARunningApplicationIsSampledAboutASecondAfterStart) {
     EXPECT_TRUE(form->Panel6->text().startsWith(QStringLiteral("CPU (")));
     EXPECT_TRUE(form->Panel6->text().endsWith(QStringLiteral("Count 0/10 OK")))
         << form->Panel6->text().toStdString();
+}
+
+// Where the system refuses the path (Wine), Start runs the heartbeat without
+// the watch and says nothing.
+TEST_F(CpuWatchTest, ARefusedCounterPathLeavesTheWatchOffWithoutAWord) {
+    if (!processCountersRefused())
+        GTEST_SKIP() << "the system accepts per-process counter paths";
+    form->Edit2->setText(QStringLiteral("vhb-not-running#0"));
+    form->Panel6->setText(QStringLiteral("untouched"));
+    form->BitBtn3Click();
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_EQ(form->Panel6->text(), QStringLiteral("untouched"));
+    EXPECT_TRUE(errors.isEmpty());
+    form->Timer1Timer();
+    EXPECT_TRUE(waitFor([&] { return device.hasPendingDatagrams(); }, 1000));
 }

@@ -1,12 +1,17 @@
 // The settings window: layout, pages, the buttons of its own, and the
 // settings moving between the file and the controls.
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include "platform/system.h"
 #include "settings/controls.h"
 #include "window_fixture.h"
 
@@ -111,7 +116,11 @@ TEST_F(Form2Test, CpuPageComesAndGoes) {
 
 TEST_F(Form2Test, CloseBoxOnlyHides) {
     form->show();
-    form->close();
+    // The close event the close box sends (QWidget::close() takes another
+    // way on Windows' offscreen platform, which leaves the window shown).
+    QCloseEvent closeBox;
+    QCoreApplication::sendEvent(form.get(), &closeBox);
+    EXPECT_TRUE(closeBox.isAccepted());
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(errors.isEmpty());
 }
@@ -120,7 +129,9 @@ TEST_F(Form2Test, OpenFillsTheInstanceName) {
     const char* cases[][2] = {{"/opt/apps/agent.exe", "agent#0"},
                               {"/opt/apps/my.tool.exe", "my.tool#0"},
                               {"/usr/bin/agent", "agent#0"},
-                              {"/opt/v1.2/agent", "agent#0"}};
+                              {"/opt/v1.2/agent", "agent#0"},
+                              // The toolkit's dialog answers with "/" on Windows too.
+                              {"C:/Tools/v1.2/agent.exe", "agent#0"}};
     for (auto& c : cases) {
         form->Edit2->setText(QStringLiteral("other#3"));
         form->OpenDialog1 = [&] { return QString::fromLatin1(c[0]); };
@@ -130,6 +141,34 @@ TEST_F(Form2Test, OpenFillsTheInstanceName) {
     form->OpenDialog1 = [] { return QString(); };
     form->BitBtn7Click();
     EXPECT_EQ(form->Edit2->text(), QStringLiteral("agent#0"));
+}
+
+// The dialog that "Open" shows: one filter, labelled "application" alone.
+TEST_F(Form2Test, OpenShowsOneFilterLabelledApplication) {
+    // Under Wine the dialog never gets to turn its event loop.
+    if (vhb::platform::programFilePattern() == "*.exe")
+        GTEST_SKIP() << "the toolkit's file dialog blocks under Wine";
+    QStringList filters;
+    bool detailsHidden = false;
+    // The toolkit's own dialog, which the test can find and close.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);
+    QTimer finder;
+    QObject::connect(&finder, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            filters = dialog->nameFilters();
+            detailsHidden = dialog->testOption(QFileDialog::HideNameFilterDetails);
+            dialog->reject();
+        }
+    });
+    finder.start(20);
+    EXPECT_TRUE(form->OpenDialog1().isEmpty());
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
+    const QString pattern = QString::fromLatin1(vhb::platform::programFilePattern());
+    EXPECT_EQ(filters, QStringList{QStringLiteral("application (%1)").arg(pattern)});
+    EXPECT_TRUE(detailsHidden);
 }
 
 TEST_F(Form2Test, SendCodeLimitsTypingButKeepsLongerText) {

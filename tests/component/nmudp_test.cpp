@@ -14,6 +14,9 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <ctime>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <map>
 #include <memory>
 #include <vector>
@@ -64,6 +67,23 @@ struct Receiver {
         return WaitUntil([&] { return got.size() >= count; });
     }
 };
+
+// The processor time of this process so far. clock() counts it on Linux
+// but counts wall time on Windows.
+double ProcessorSeconds() {
+#ifdef _WIN32
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<quint64>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime) /
+               1e7;
+    };
+    return seconds(kernel) + seconds(user);
+#else
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#endif
+}
 
 quint16 FreePort() {
     QUdpSocket probe;
@@ -458,9 +478,9 @@ TEST_F(NmudpTest, LookUpWaitSleepsAndKeepsTheLoopTurning) {
 
     QElapsedTimer wall;
     wall.start();
-    const std::clock_t cpuBefore = std::clock();
+    const double cpuBefore = ProcessorSeconds();
     udp.SendBytes(Heartbeat(), 9);
-    const double cpuSeconds = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+    const double cpuSeconds = ProcessorSeconds() - cpuBefore;
     const double wallSeconds = static_cast<double>(wall.elapsed()) / 1000.0;
 
     EXPECT_EQ(resolver.asked.size(), 1u);
@@ -481,6 +501,15 @@ class NmudpNestedTest : public NmudpTest, public testing::WithParamInterface<Nes
 TEST_P(NmudpNestedTest, EachSendKeepsItsOwnAnswer) {
     const NestedCase& c = GetParam();
     const quint16 port = FreePort();
+    {
+        // Wine binds an address of an interface as the whole interface, so
+        // one port cannot be bound on two loopback addresses there.
+        QUdpSocket a, b;
+        if (a.bind(QHostAddress(QStringLiteral("127.0.0.2")), port) &&
+            !b.bind(QHostAddress(QStringLiteral("127.0.0.3")), port)) {
+            GTEST_SKIP() << "one port cannot be bound on two loopback addresses here (Wine)";
+        }
+    }
     Receiver two(QHostAddress(QStringLiteral("127.0.0.2")), port);
     Receiver three(QHostAddress(QStringLiteral("127.0.0.3")), port);
     ScriptedResolver resolver;

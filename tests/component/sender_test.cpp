@@ -9,6 +9,7 @@
 #include <QUdpSocket>
 
 #include "net/nmudp.h"
+#include "platform/system.h"
 #include "settings/controls.h"
 #include "window_fixture.h"
 
@@ -140,7 +141,10 @@ TEST_F(SenderTest, IntervalGivesThePeriodAndIsSaved) {
         form->BitBtn4Click();
     }
     // The start saved all settings: the heartbeat starts by itself next time.
-    EXPECT_TRUE(iniBytes().startsWith("[NETWORK]\nPORT="));
+    // (A new file's lines end as the system's text files do.)
+    const QByteArray end(vhb::platform::nativeLineEnd().data(),
+                         static_cast<int>(vhb::platform::nativeLineEnd().size()));
+    EXPECT_TRUE(iniBytes().startsWith("[NETWORK]" + end + "PORT="));
 }
 
 TEST_F(SenderTest, StartWaitCountsDownBeforeTheFirstHeartbeat) {

@@ -182,7 +182,7 @@ TEST_F(ShortcutTest, FailedSaveIsReportedAndMakesNoEntry) {
                           QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     press();
     QFile::setPermissions(iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    EXPECT_EQ(errors, QStringList{iniPath() + QString::fromUtf8(" に書き込めません")});
+    EXPECT_EQ(errors, QStringList{iniPath() + writeErrorText()});
     EXPECT_FALSE(QFileInfo::exists(autostart()));
     EXPECT_EQ(readFile(iniPath()), QByteArray("[NETWORK]\nIP=127.0.0.1\n"));
     expectTopmostBack();

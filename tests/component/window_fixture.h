@@ -14,13 +14,15 @@
 
 #include "app/dialogs.h"
 #include "app/hb_main.h"
+#include "common/system_text.h"
 #include "settings/form2.h"
 
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        vhb::setProgramFilePath(dir.filePath(QStringLiteral("vesk-hb")));
+        // As the program has its own path: with the system's separators.
+        vhb::setProgramFilePath(QDir::toNativeSeparators(dir.filePath(QStringLiteral("vesk-hb"))));
         vhb::setErrorsMuted(false);
         vhb::setErrorHook([this](const QString& m) { errors << m; });
         vhb::setQuestionHook([this](const QString& caption, const QString& text) {
@@ -38,7 +40,14 @@ protected:
         vhb::setQuestionHook({});
         vhb::setProgramFilePath(QString());
     }
-    QString iniPath() const { return dir.filePath(QStringLiteral("vesk-hb.Ini")); }
+    QString iniPath() const {
+        return QDir::toNativeSeparators(dir.filePath(QStringLiteral("vesk-hb.Ini")));
+    }
+    // The text after the path in the settings file's write error, as the
+    // error box shows it in the system's encoding.
+    static QString writeErrorText() {
+        return QString::fromLocal8Bit(vhb::systemText(" に書き込めません").c_str());
+    }
     QByteArray iniBytes() const {
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

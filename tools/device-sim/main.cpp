@@ -1,21 +1,14 @@
 // vesk-hb-device: a stand-in for the monitoring device, for tests and for
 // trying the program out. Listens for heartbeats and discovery requests on
 // two UDP sockets and reports every datagram on standard output.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <string>
 
 #include "sim.h"
+#include "udp.h"
 
 namespace {
 
@@ -44,77 +37,6 @@ void emit(const std::string& line) {
     std::fflush(stdout);
 }
 
-std::string addressText(const in_addr& a) {
-    char b[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, b, sizeof b);
-    return b;
-}
-
-// A bound UDP socket that also tells, per datagram, the address it was sent
-// to: a broadcast request and a unicast heartbeat look alike otherwise.
-int openSocket(const std::string& bindAddress, int port, int* boundPort, std::string* error) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        *error = std::string("socket: ") + std::strerror(errno);
-        return -1;
-    }
-    const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, bindAddress.c_str(), &a.sin_addr) != 1) {
-        *error = "not an IPv4 address: " + bindAddress;
-        close(fd);
-        return -1;
-    }
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        *error = "bind " + bindAddress + ":" + std::to_string(port) + ": " + std::strerror(errno);
-        close(fd);
-        return -1;
-    }
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    *boundPort = ntohs(a.sin_port);
-    return fd;
-}
-
-struct Datagram {
-    uint8_t data[65536];
-    size_t length = 0;  // the datagram's real length, also when it was cut
-    size_t kept = 0;
-    sockaddr_in from{};
-    std::string to;
-};
-
-bool receive(int fd, Datagram& d) {
-    iovec iov{d.data, sizeof d.data};
-    alignas(cmsghdr) char control[256];
-    msghdr msg{};
-    msg.msg_name = &d.from;
-    msg.msg_namelen = sizeof d.from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(fd, &msg, MSG_TRUNC | MSG_DONTWAIT);
-    if (n < 0)
-        return false;
-    d.length = static_cast<size_t>(n);
-    d.kept = d.length < sizeof d.data ? d.length : sizeof d.data;
-    d.to.clear();
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-            in_pktinfo info;
-            std::memcpy(&info, CMSG_DATA(c), sizeof info);
-            d.to = addressText(info.ipi_addr);
-        }
-    }
-    return true;
-}
-
 class Device {
 public:
     explicit Device(const Options& o) : o_(o), gap_(o.timeout, steadyNow()) {}
@@ -128,8 +50,8 @@ private:
 
     Options o_;
     GapWatch gap_;
-    int hbFd_ = -1;
-    int discFd_ = -1;
+    UdpSocket hb_;
+    UdpSocket disc_;
     Datagram d_;
     long hbDatagrams_ = 0;
     long heartbeats_ = 0;
@@ -140,12 +62,12 @@ private:
 };
 
 void Device::onHeartbeatSocket() {
-    if (!receive(hbFd_, d_))
+    if (!hb_.receive(d_))
         return;
     ++hbDatagrams_;
     const double t = wallNow();
-    const std::string from = addressText(d_.from.sin_addr);
-    const int port = ntohs(d_.from.sin_port);
+    const std::string& from = d_.from.address;
+    const int port = d_.from.port;
     const auto check = checkHeartbeat(d_.data, d_.length);
     if (!check.valid) {
         ++bad_;
@@ -171,12 +93,12 @@ void Device::onHeartbeatSocket() {
 }
 
 void Device::onDiscoverySocket() {
-    if (!receive(discFd_, d_))
+    if (!disc_.receive(d_))
         return;
     const double t = wallNow();
-    const sockaddr_in requester = d_.from;
-    const std::string from = addressText(requester.sin_addr);
-    const int port = ntohs(requester.sin_port);
+    const Peer requester = d_.from;
+    const std::string& from = requester.address;
+    const int port = requester.port;
     const auto check = checkRequest(d_.data, d_.length);
     if (!check.valid) {
         ++bad_;
@@ -194,13 +116,13 @@ void Device::onDiscoverySocket() {
     if (!o_.reply)
         return;
     const auto reply = buildReply(o_.kind, o_.mac);
-    const ssize_t sent = sendto(discFd_, reply.data(), reply.size(), 0,
-                                reinterpret_cast<const sockaddr*>(&requester), sizeof requester);
+    std::string error;
+    const bool sent = disc_.sendTo(reply.data(), reply.size(), requester, &error);
     const std::string replyHex = hex(reply.data(), reply.size(), o_.json ? 0 : ' ');
-    if (sent < 0) {
-        emit(eventLine(o_.json, wallNow(), "reply",
-                       {txt("to", from), num("port", port, 0), txt("hex", replyHex),
-                        txt("error", std::strerror(errno))}));
+    if (!sent) {
+        emit(eventLine(
+            o_.json, wallNow(), "reply",
+            {txt("to", from), num("port", port, 0), txt("hex", replyHex), txt("error", error)}));
         return;
     }
     ++replies_;
@@ -211,17 +133,12 @@ void Device::onDiscoverySocket() {
 
 int Device::run() {
     std::string error;
-    int hbPort = 0;
-    int discPort = 0;
-    hbFd_ = openSocket(o_.bind, o_.port, &hbPort, &error);
-    if (hbFd_ >= 0)
-        discFd_ = openSocket(o_.bind, o_.discoveryPort, &discPort, &error);
-    if (hbFd_ < 0 || discFd_ < 0) {
+    if (!hb_.open(o_.bind, o_.port, &error) || !disc_.open(o_.bind, o_.discoveryPort, &error)) {
         std::fprintf(stderr, "vesk-hb-device: %s\n", error.c_str());
-        if (hbFd_ >= 0)
-            close(hbFd_);
         return 1;
     }
+    const int hbPort = hb_.boundPort();
+    const int discPort = disc_.boundPort();
     emit(
         eventLine(o_.json, wallNow(), "listen",
                   {txt("bind", o_.bind), num("port", hbPort, 0), num("discovery_port", discPort, 0),
@@ -247,17 +164,16 @@ int Device::run() {
             wait = gap_.deadline() - now;
         if (stopAt - now < wait)
             wait = stopAt - now;
-        pollfd fds[2] = {{hbFd_, POLLIN, 0}, {discFd_, POLLIN, 0}};
-        const int ready = poll(fds, 2, static_cast<int>(wait * 1000) + 1);
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "vesk-hb-device: poll: %s\n", std::strerror(errno));
+        bool hbReady = false;
+        bool discReady = false;
+        if (!waitReadable(hb_, disc_, static_cast<int>(wait * 1000) + 1, &hbReady, &discReady,
+                          &error)) {
+            std::fprintf(stderr, "vesk-hb-device: %s\n", error.c_str());
             break;
         }
-        if (fds[0].revents & POLLIN)
+        if (hbReady)
             onHeartbeatSocket();
-        if (fds[1].revents & POLLIN)
+        if (discReady)
             onDiscoverySocket();
         if (o_.count > 0 && hbDatagrams_ >= o_.count)
             break;
@@ -265,8 +181,6 @@ int Device::run() {
     emit(eventLine(o_.json, wallNow(), "end",
                    {num("heartbeats", double(heartbeats_), 0), num("bad", double(bad_), 0),
                     num("discovery", double(requests_), 0), num("replies", double(replies_), 0)}));
-    close(hbFd_);
-    close(discFd_);
     return 0;
 }
 
@@ -282,11 +196,10 @@ int main(int argc, char** argv) {
         std::fputs(usageText(argv[0]).c_str(), stdout);
         return 0;
     }
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    std::string error;
+    if (!startSockets(onSignal, &error)) {
+        std::fprintf(stderr, "vesk-hb-device: %s\n", error.c_str());
+        return 1;
+    }
     return Device(parsed.options).run();
 }

@@ -335,8 +335,9 @@ std::string eventLine(bool json, double t, std::string_view event,
     }
     const auto secs = static_cast<time_t>(std::floor(t));
     const int ms = static_cast<int>(std::lround((t - std::floor(t)) * 1000)) % 1000;
-    tm local{};
-    localtime_r(&secs, &local);
+    // One thread prints, so the shared result of localtime is safe (and it
+    // is there on Windows too).
+    const tm local = *std::localtime(&secs);
     char stamp[40];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     char msText[8];

@@ -103,4 +103,7 @@ void CreateShortcut(const std::string& exePath, const std::string& linkName, int
     replaceFile(target, linkName + ".desktop", text);
 }
 
+ComponentRuntime::ComponentRuntime() = default;
+ComponentRuntime::~ComponentRuntime() = default;
+
 }  // namespace vhb::platform

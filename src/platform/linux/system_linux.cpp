@@ -15,6 +15,10 @@ std::string_view nativeLineEnd() {
 std::string_view programFilePattern() {
     return "*";
 }
+// The 8-bit encoding of the program's locale is UTF-8.
+std::string systemTextFromUtf8(std::string_view utf8) {
+    return std::string(utf8);
+}
 
 bool syncToDisk(const std::string& path) {
     // A folder opened read-only can be synced too: that is what makes a

@@ -11,6 +11,7 @@
 #include "common/exception.h"
 #include "net/latebind.h"
 #include "platform/shortcut.h"
+#include "platform/system.h"
 #include "settings/autostart_entry.h"
 
 namespace vhb {
@@ -95,23 +96,6 @@ struct ItemList {
     }
 };
 
-// A UTF-8 text of this source in the system's 8-bit code page, which every
-// text the program shows is in.
-std::string ansiFromUtf8(const char* utf8) {
-    const int wn = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (wn <= 0)
-        return utf8;
-    std::wstring wide(static_cast<size_t>(wn), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wn);
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return utf8;
-    std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
-    text.resize(static_cast<size_t>(n - 1));
-    return text;
-}
-
 // The system's message for a result code, on one line without its final
 // full stop; empty where the system has none.
 std::string systemMessage(HRESULT code) {
@@ -130,7 +114,7 @@ std::string systemMessage(HRESULT code) {
     if (message.empty()) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%.8x", static_cast<unsigned>(code));
-        message = ansiFromUtf8("OLE エラー ") + hex;
+        message = systemTextFromUtf8("OLE エラー ") + hex;
     }
     throw Exception(message);
 }
@@ -147,6 +131,17 @@ std::wstring wideFromAnsi(const std::string& text) {
 }
 
 }  // namespace
+
+ComponentRuntime::ComponentRuntime() {
+    // Also S_FALSE, where the thread had it already: every success is undone
+    // once. A thread already in the other model keeps it.
+    started_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+ComponentRuntime::~ComponentRuntime() {
+    if (started_)
+        CoUninitialize();
+}
 
 void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder) {
     ComRef<IUnknown> object;

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/shortcut.h"
@@ -131,6 +132,53 @@ TEST_F(WinShortcut, FolderWithoutPathMakesNothingAndRaisesNothing) {
     // No folder has this number (the shell looks at the low byte only).
     EXPECT_NO_THROW(vhb::platform::CreateShortcut(exe, "Vesk-HB", 0xFE));
     EXPECT_FALSE(fs::exists(linkPath_));
+}
+
+}  // namespace
+
+namespace {
+
+// The runtime the application starts on its GUI thread: apartment-threaded,
+// what the shell link needs, and given back at its end. A fresh thread has
+// no runtime, as the GUI thread has none under a platform plugin that does
+// not start it.
+TEST(WinComponentRuntime, StartsAnApartmentForTheShortcutAndEndsIt) {
+    struct Seen {
+        HRESULT before = S_OK;
+        HRESULT during = E_FAIL;
+        APTTYPE type = APTTYPE_CURRENT;
+        bool linkMade = false;
+        std::string errorWithout;
+        HRESULT after = S_OK;
+    } seen;
+    const std::string exe = vhb::wintest::programPath();
+    std::thread gui([&] {
+        APTTYPE type;
+        APTTYPEQUALIFIER qualifier;
+        seen.before = CoGetApartmentType(&type, &qualifier);
+        try {
+            vhb::platform::CreateShortcut(exe, "Vesk-HB-apartment", vhb::platform::kStartupFolder);
+        } catch (const std::exception& e) {
+            seen.errorWithout = e.what();
+        }
+        {
+            const vhb::platform::ComponentRuntime runtime;
+            seen.during = CoGetApartmentType(&seen.type, &qualifier);
+            vhb::platform::CreateShortcut(exe, "Vesk-HB-apartment", vhb::platform::kStartupFolder);
+            const std::string link = startupFolder() + "\\Vesk-HB-apartment.lnk";
+            std::error_code ec;
+            seen.linkMade = fs::exists(link, ec);
+            fs::remove(link, ec);
+        }
+        seen.after = CoGetApartmentType(&type, &qualifier);
+    });
+    gui.join();
+    EXPECT_EQ(seen.before, CO_E_NOTINITIALIZED);
+    EXPECT_FALSE(seen.errorWithout.empty()) << "a shortcut without the runtime must fail";
+    EXPECT_EQ(seen.during, S_OK);
+    EXPECT_TRUE(seen.type == APTTYPE_STA || seen.type == APTTYPE_MAINSTA) << seen.type;
+    EXPECT_TRUE(seen.linkMade);
+    EXPECT_EQ(seen.after, CO_E_NOTINITIALIZED);
 }
 
 }  // namespace

@@ -21,9 +21,13 @@ std::string programPath() {
 namespace {
 
 std::string environmentValue(const char* name) {
-    char buffer[1024];
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size == 0)
+        return std::string();
+    std::string value(size, '\0');
+    const DWORD n = GetEnvironmentVariableA(name, value.data(), size);
+    value.resize(n < size ? n : 0);
+    return value;
 }
 
 // Sets an environment variable for the time of a child's start.
@@ -72,6 +76,9 @@ int runChildWithoutLibrary(const char* dllBaseName, const std::string& gtestFilt
     DWORD code = static_cast<DWORD>(-1);
     {
         ScopedVariable marker("VHB_DISABLED_DLL", dllBaseName);
+        // The copy lies apart from the DLLs beside this program (the C++
+        // runtime where it is not linked in): it finds them through PATH.
+        ScopedVariable path("PATH", self.parent_path().string() + ";" + environmentValue("PATH"));
         std::string command(1, '"');
         command.append(copy.string()).append("\" --gtest_filter=").append(gtestFilter);
         std::vector<char> line(command.begin(), command.end());
