@@ -31,23 +31,6 @@ protected:
     QUdpSocket device;
 };
 
-// Wine's pdh has no per-process counter and refuses every such path; the
-// watch then stays off as it should, which the tests below cannot tell from
-// a fault. Windows and the Linux module accept the path of a process that
-// does not run.
-bool processCountersRefused() {
-    vhb::PDH_HQUERY query = nullptr;
-    if (vhb::PdhOpenQueryA(nullptr, 0, &query) != 0)
-        return true;
-    vhb::PDH_HCOUNTER counter = nullptr;
-    const bool refused =
-        vhb::PdhAddCounterA(query, "\\Process(vhb-not-running#0)\\% Processor Time", 0, &counter) !=
-        0;
-    vhb::PdhCloseQuery(query);
-    return refused;
-}
-constexpr const char* kRefused = "the system's pdh refuses per-process counter paths (Wine)";
-
 TEST_F(CpuWatchTest, AnApplicationThatIsNotRunningTurnsNgAndHoldsTheHeartbeat) {
     if (processCountersRefused())
         GTEST_SKIP() << kRefused;

@@ -73,6 +73,8 @@ TEST_F(UnattendedTest, TheHeartbeatComesBackByItselfWhileTheErrorBoxIsOpen) {
 }
 
 TEST_F(UnattendedTest, AFailedSaveAtStartStillStartsTheApplicationWatch) {
+    if (processCountersRefused())
+        GTEST_SKIP() << kRefused;
     const QByteArray original = "[CPU]\nAUTOSTART=1\n";
     QFile f(iniPath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -107,7 +109,10 @@ TEST_F(UnattendedTest, EightBitSettingsGoBackByteForByteAndTheDatagramStaysTheSa
     form->IniSave();
     EXPECT_EQ(iniBytes(), file);
 
-    // A code whose 7-byte field cuts a character: the same bytes at every send.
+    // Codes whose 7-byte field holds bytes that are no character (a cut one
+    // where the system's encoding is UTF-8): the same bytes at every send.
+    QByteArray cut = QString::fromUtf8("ééééé").toLocal8Bit();  // 10 bytes in UTF-8
+    cut = cut.size() >= 7 ? cut.left(7) : cut + '\0' + QByteArray(6 - cut.size(), ' ');
     const struct {
         QString code;
         QByteArray datagram;
@@ -117,7 +122,7 @@ TEST_F(UnattendedTest, EightBitSettingsGoBackByteForByteAndTheDatagramStaysTheSa
          QByteArray("\xE9\xE8"
                     "ABC\0\x20\r\n",
                     9)},
-        {QString::fromUtf8("ééééé"), QByteArray("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\r\n", 9)},
+        {QString::fromUtf8("ééééé"), cut + "\r\n"},
     };
     form->ipEdit->setText(QStringLiteral("127.0.0.1"));
     form->PortEdit->setText(QString::number(device.localPort()));
@@ -134,7 +139,7 @@ TEST_F(UnattendedTest, EightBitSettingsGoBackByteForByteAndTheDatagramStaysTheSa
     // A code the operator types is stored in the system's encoding.
     form->Edit1->setText(QString::fromUtf8("é"));
     form->IniSave();
-    EXPECT_TRUE(iniBytes().contains("CODE=\xC3\xA9\r\n"));
+    EXPECT_TRUE(iniBytes().contains("CODE=" + QString::fromUtf8("é").toLocal8Bit()));
     EXPECT_FALSE(iniBytes().contains("\xEF\xBF\xBD"));
 }
 
