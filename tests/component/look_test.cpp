@@ -91,8 +91,9 @@ TEST_F(LookTest, ToolWindowWithCloseBoxOnTopThatTakesTheFocus) {
         EXPECT_TRUE(form->windowFlags() & hint) << hint;
     form->show();
     form->activateWindow();
-    if (kToolWindowsActivate)
+    if (kToolWindowsActivate) {
         EXPECT_TRUE(waitFor([&] { return form->isActiveWindow(); }, 2000));
+    }
 }
 
 TEST(UserLocale, SeparatorsOfTheLocale) {

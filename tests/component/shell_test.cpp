@@ -61,8 +61,9 @@ TEST_F(ShellTest, NoSettingsFileShowsTheWindowAfterAboutASecond) {
     EXPECT_FALSE(hb_main->iconShown());
     ASSERT_TRUE(waitFor([&] { return startUpDone(); }, 3000));
     EXPECT_TRUE(form->isVisible());
-    if (kToolWindowsActivate)
+    if (kToolWindowsActivate) {
         EXPECT_TRUE(waitFor([&] { return form->isActiveWindow(); }, 2000));
+    }
     EXPECT_TRUE(hb_main->iconShown());
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_FALSE(QFile::exists(iniPath()));
