@@ -11,24 +11,15 @@
 #include "settings/controls.h"
 #include "window_fixture.h"
 
-class CpuWatchTest : public WindowTest {
+class CpuWatchTest : public LoopbackDeviceTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_TRUE(device.bind(QHostAddress::LocalHost, 0));
-        form->ipEdit->setText(QStringLiteral("127.0.0.1"));
-        form->PortEdit->setText(QString::number(device.localPort()));
-        form->localPortEdit->setText(QStringLiteral("0"));
+        LoopbackDeviceTest::SetUp();
         form->IntervalEdit->setText(QStringLiteral("100"));
         form->CheckBox2->setChecked(true);
         form->CheckBox3->setChecked(false);
         form->UpDown1->setPosition(10);
     }
-    void TearDown() override {
-        form->BitBtn4Click();
-        WindowTest::TearDown();
-    }
-    QUdpSocket device;
 };
 
 TEST_F(CpuWatchTest, AnApplicationThatIsNotRunningTurnsNgAndHoldsTheHeartbeat) {

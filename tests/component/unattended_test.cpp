@@ -18,21 +18,13 @@
 #include "settings/local_text.h"
 #include "window_fixture.h"
 
-class UnattendedTest : public WindowTest {
+class UnattendedTest : public LoopbackDeviceTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_TRUE(device.bind(QHostAddress::LocalHost, 0));
-        form->ipEdit->setText(QStringLiteral("127.0.0.1"));
-        form->PortEdit->setText(QString::number(device.localPort()));
-        form->localPortEdit->setText(QStringLiteral("0"));
-    }
     void TearDown() override {
-        form->BitBtn4Click();
         TNMUDP::setResolver({});
         if (QMessageBox* box = vhb::openErrorBox())
             delete box;
-        WindowTest::TearDown();
+        LoopbackDeviceTest::TearDown();
     }
     QList<QByteArray> received(int ms) {
         QList<QByteArray> got;
@@ -45,7 +37,6 @@ protected:
             ms);
         return got;
     }
-    QUdpSocket device;
 };
 
 TEST_F(UnattendedTest, TheHeartbeatComesBackByItselfWhileTheErrorBoxIsOpen) {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <functional>
 #include <memory>
 
@@ -101,4 +102,22 @@ protected:
     QStringList errors;
     QStringList questions;
     bool answer = true;
+};
+
+// The settings window aimed at a device socket on loopback, sending from a
+// port the system chooses; the heartbeat is stopped after each test.
+class LoopbackDeviceTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        ASSERT_TRUE(device.bind(QHostAddress::LocalHost, 0));
+        form->ipEdit->setText(QStringLiteral("127.0.0.1"));
+        form->PortEdit->setText(QString::number(device.localPort()));
+        form->localPortEdit->setText(QStringLiteral("0"));
+    }
+    void TearDown() override {
+        form->BitBtn4Click();
+        WindowTest::TearDown();
+    }
+    QUdpSocket device;
 };
