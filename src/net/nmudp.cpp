@@ -44,56 +44,54 @@ TNMUDP::Resolver& CurrentResolver() {
 TNMUDP::TNMUDP(QObject* owner) : QObject(owner) {
     // Unbound until LocalPort is assigned; a send before that lets the
     // system pick the local port.
-    socket_ = new QUdpSocket(this);
-    socket_->setProxy(QNetworkProxy::NoProxy);
-    connect(socket_, &QUdpSocket::readyRead, this, &TNMUDP::ReceiveDatagram);
+    RenewSocket();
 }
 
-TNMUDP::~TNMUDP() {
-    DropSocket();
-}
+TNMUDP::~TNMUDP() = default;
 
 void TNMUDP::setResolver(Resolver r) {
     CurrentResolver() = r ? std::move(r) : Resolver(SystemLookUp);
 }
 
-void TNMUDP::DropSocket() {
-    QUdpSocket* old = std::exchange(socket_, nullptr);
-    if (old == nullptr) {
-        return;
+void TNMUDP::RenewSocket() {
+    if (socket_ != nullptr) {
+        socket_->disconnect(this);
+        // It may be on the call stack of its own readyRead.
+        socket_->deleteLater();
     }
-    old->disconnect(this);
-    old->close();
-    if (receiveDepth_ > 0) {
-        old->deleteLater();
-    } else {
-        delete old;
-    }
-}
-
-void TNMUDP::setLocalPort(int port) {
-    DropSocket();
     socket_ = new QUdpSocket(this);
     // A datagram on the LAN never goes through a proxy, and asking for the
     // proxy settings would cost more than the send itself.
     socket_->setProxy(QNetworkProxy::NoProxy);
+    connect(socket_, &QUdpSocket::readyRead, this, &TNMUDP::ReceiveDatagram);
+}
+
+void TNMUDP::setLocalPort(int port) {
+    // A bound socket object is kept: aborting it closes the system's socket,
+    // and what waited there is lost with it; the bind opens a new one. This
+    // spares an object's making and unmaking twice a beat. An unbound one may
+    // hold a system socket that abort() leaves alone, so it is replaced.
+    if (socket_->state() == QAbstractSocket::BoundState) {
+        socket_->abort();
+    } else {
+        RenewSocket();
+    }
+    ++socketGeneration_;
     localPort_ = port;
     // Not sharing the port keeps the classic meaning of a port in use: the
     // bind fails, which is ignored, and the next send binds a system-chosen
     // port instead.
     if (!socket_->bind(QHostAddress::AnyIPv4, static_cast<quint16>(port & 0xFFFF),
                        QAbstractSocket::DontShareAddress)) {
-        // The socket of a failed bind sends nothing afterwards on Windows
-        // (seen under Wine); a fresh one binds at the next send everywhere.
-        delete socket_;
-        socket_ = new QUdpSocket(this);
-        socket_->setProxy(QNetworkProxy::NoProxy);
+        // The system's socket of a failed bind sends nothing afterwards on
+        // Windows (seen under Wine); a fresh object opens and binds a new one
+        // at the next send everywhere.
+        RenewSocket();
     }
-    connect(socket_, &QUdpSocket::readyRead, this, &TNMUDP::ReceiveDatagram);
 }
 
 quint16 TNMUDP::boundPort() const {
-    if (socket_ == nullptr || socket_->state() != QAbstractSocket::BoundState) {
+    if (socket_->state() != QAbstractSocket::BoundState) {
         return 0;
     }
     return socket_->localPort();
@@ -141,7 +139,7 @@ void TNMUDP::SendBytes(QByteArray buff, int length) {
     // The socket of this moment: a handler that ran during a host look-up
     // may have re-bound it. A length the buffer cannot supply is not sent;
     // like any refused send it goes unreported.
-    if (socket_ != nullptr && length > 0 && length <= buff.size()) {
+    if (length > 0 && length <= buff.size()) {
         socket_->writeDatagram(buff.constData(), length, QHostAddress(address),
                                static_cast<quint16>(remotePort_ & 0xFFFF));
     }
@@ -211,21 +209,15 @@ std::optional<quint32> TNMUDP::LookUpHost(const QString& name) {
 }
 
 void TNMUDP::ReceiveDatagram() {
-    QUdpSocket* const socket = socket_;
-    struct DepthGuard {
-        int& depth;
-        explicit DepthGuard(int& d) : depth(d) { ++depth; }
-        ~DepthGuard() { --depth; }
-    } guard(receiveDepth_);
-
+    const quint64 generation = socketGeneration_;
     // Stop as soon as a handler re-binds: what waited on the old socket is
     // lost with it.
-    while (socket == socket_ && socket->hasPendingDatagrams()) {
-        const qint64 size = socket->pendingDatagramSize();
+    while (generation == socketGeneration_ && socket_->hasPendingDatagrams()) {
+        const qint64 size = socket_->pendingDatagramSize();
         QHostAddress from;
         quint16 fromPort = 0;
         const qint64 read =
-            socket->readDatagram(receiveBuffer_.data(), kReceiveBufferSize, &from, &fromPort);
+            socket_->readDatagram(receiveBuffer_.data(), kReceiveBufferSize, &from, &fromPort);
         // A datagram longer than the buffer leaves its first 2048 bytes in
         // the buffer and counts as a failed read.
         receivedCount_ = (read < 0 || size > kReceiveBufferSize) ? -1 : static_cast<int>(read);

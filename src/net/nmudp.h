@@ -74,7 +74,7 @@ private:
     quint32 ResolveRemoteHost();
     std::optional<quint32> LookUpHost(const QString& name);
     void ReceiveDatagram();
-    void DropSocket();
+    void RenewSocket();
 
     QString remoteHost_;
     int remotePort_ = 0;
@@ -85,7 +85,7 @@ private:
     std::array<char, kReceiveBufferSize> receiveBuffer_{};
     int receivedCount_ = 0;
     QUdpSocket* socket_ = nullptr;
-    // Reads in progress: a socket re-bound from inside OnDataReceived is
-    // still on the call stack and can only be deleted later.
-    int receiveDepth_ = 0;
+    // Counts the re-bindings, so that a read loop notices one made from
+    // inside OnDataReceived.
+    quint64 socketGeneration_ = 0;
 };
