@@ -1,19 +1,20 @@
 #include "app/icon.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
 
 namespace vhb {
 
 namespace {
-QPixmap drawIcon(int size) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
+
+void drawFace(QPainter& p, const QRect& rect) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size / 32.0;
-    p.scale(s, s);
+    p.translate(rect.topLeft());
+    p.scale(rect.width() / 32.0, rect.height() / 32.0);
     p.setPen(QPen(QColor(10, 60, 90), 1.5));
     p.setBrush(QColor(30, 140, 200));
     p.drawEllipse(QRectF(1.5, 1.5, 29, 29));
@@ -28,15 +29,46 @@ QPixmap drawIcon(int size) {
     p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(pulse);
-    return pm;
+    p.restore();
 }
+
+// Draws the image at the size asked for, when it is asked for: a program
+// whose icon nobody shows (no notification area) never loads the painting
+// code, and each tray gets a crisp image at its own size.
+class FaceEngine : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        drawFace(*painter, rect);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        if (size != drawn_.size()) {
+            QPixmap pm(size);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            drawFace(p, pm.rect());
+            p.end();
+            drawn_ = pm;
+        }
+        return drawn_;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        return {{16, 16}, {22, 22}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
+    }
+    QString key() const override { return QStringLiteral("vhb-face"); }
+    QIconEngine* clone() const override { return new FaceEngine; }
+
+private:
+    QPixmap drawn_;  // the latest size asked for: trays ask again at every repaint
+};
+
 }  // namespace
 
 QIcon programIcon() {
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(drawIcon(size));
-    return icon;
+    return QIcon(new FaceEngine);
 }
 
 }  // namespace vhb
