@@ -6,7 +6,15 @@
 #include "common/system_text.h"
 #include "platform/system.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+namespace {
+// The toolkit picks its event loop while the application object is made.
+int& withEventLoopChosen(int& argc) {
+    vhb::platform::chooseEventLoop();
+    return argc;
+}
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(withEventLoopChosen(argc), argv) {
     vhb::setSystemTextConverter(vhb::platform::systemTextFromUtf8);
     setApplicationName(QStringLiteral("Vesk-HB"));
     // Closing the settings window must not end the program.

@@ -15,6 +15,11 @@ std::string_view programFilePattern();
 // Brings a file's or a folder's latest state onto the disk; false when that
 // failed.
 bool syncToDisk(const std::string& path);
+// Settles, before the application object is made, which event loop the
+// toolkit runs.
+void chooseEventLoop();
+// Whether the open dialog may be the desktop's own.
+bool desktopFileDialog();
 // A UTF-8 text in the system's 8-bit encoding; characters that it lacks
 // become "?".
 std::string systemTextFromUtf8(std::string_view utf8);

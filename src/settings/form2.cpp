@@ -96,8 +96,10 @@ TForm2::TForm2(const QString& appName, const QString& versionText)
         // its label, also in the system's own dialog.
         const QString filter = QStringLiteral("application (%1)")
                                    .arg(QString::fromLatin1(vhb::platform::programFilePattern()));
-        return QFileDialog::getOpenFileName(this, QString(), QString(), filter, nullptr,
-                                            QFileDialog::HideNameFilterDetails);
+        QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
+        if (!vhb::platform::desktopFileDialog())
+            options |= QFileDialog::DontUseNativeDialog;
+        return QFileDialog::getOpenFileName(this, QString(), QString(), filter, nullptr, options);
     };
     LocalHostLookup = [] { return vhb::platform::lookupLocalHost(); };
 

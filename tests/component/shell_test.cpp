@@ -1,9 +1,11 @@
 // The start-up sequence, the notification-area icon, the exit question and
 // one instance per program file.
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMenu>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -131,6 +133,22 @@ TEST_F(ShellTest, OnlyPressesOfTheLeftAndRightButtonsOpenTheMenu) {
     QSystemTrayIcon* icon = hb_main->TrayIcon;
     hb_main->TryiconSet();
     EXPECT_EQ(hb_main->TrayIcon, icon);
+}
+
+TEST_F(ShellTest, IconIsDrawnAtEverySizeAsked) {
+    hb_main->TryiconSet();
+    const QIcon icon = hb_main->TrayIcon->icon();
+    for (int side : {16, 22, 37, 64}) {
+        const QImage image = icon.pixmap(QSize(side, side)).toImage();
+        ASSERT_EQ(image.size(), QSize(side, side));
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << side << ": a corner outside the face";
+        EXPECT_EQ(qAlpha(image.pixel(side / 2, side / 4)), 255) << side << ": inside the face";
+    }
+}
+
+TEST_F(ShellTest, RunsQtsOwnEventLoop) {
+    // The glib loop would wake once more for every socket a beat opens.
+    EXPECT_FALSE(QCoreApplication::eventDispatcher()->inherits("QEventDispatcherGlib"));
 }
 
 TEST_F(ShellTest, SettingsItemShowsTheWindow) {

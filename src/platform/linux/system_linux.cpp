@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 namespace vhb::platform {
 
 std::string_view pathSeparators() {
@@ -18,6 +20,19 @@ std::string_view programFilePattern() {
 // The 8-bit encoding of the program's locale is UTF-8.
 std::string systemTextFromUtf8(std::string_view utf8) {
     return std::string(utf8);
+}
+
+// The glib loop wakes itself once more for every socket opened or closed, and
+// each heartbeat opens two; Qt's own loop does not. An operator's own setting
+// of the variable, even an empty one (glib), is kept.
+void chooseEventLoop() {
+    ::setenv("QT_NO_GLIB", "1", 0);
+}
+
+// GTK's dialog answers only while the glib loop runs.
+bool desktopFileDialog() {
+    const char* noGlib = std::getenv("QT_NO_GLIB");
+    return noGlib == nullptr || *noGlib == '\0';
 }
 
 bool syncToDisk(const std::string& path) {

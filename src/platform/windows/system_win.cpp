@@ -14,6 +14,13 @@ std::string_view programFilePattern() {
     return "*.exe";
 }
 
+// The system's own loop is the only one.
+void chooseEventLoop() {}
+
+bool desktopFileDialog() {
+    return true;
+}
+
 bool syncToDisk(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
