@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Footprint of the running program beside two references of the same
-heartbeat: a minimal Qt tray sender (timer, socket, tray icon) and a plain C++
-sender. All three start one after the other and then run side by side, so that
-the ratios are taken under the same load of the machine.
+"""Footprint of the running program beside references of the same heartbeat:
+a minimal Qt tray sender (timer, socket, tray icon), the same sender doing the
+program's duty of two socket re-bindings per beat ("Qt re-binding"), and a
+plain C++ sender. All start one after the other and then run side by side, so
+that the ratios are taken under the same load of the machine.
 
 Per variant of the program's settings (plain heartbeat, "MAC Address",
 "Auto Start Enabled" watching the C++ sender) and repetition: processor time
@@ -143,11 +144,13 @@ def run_once(bin_dir, variant, beats, env):
         write_settings(work, prog.port, variant)
         qt = Runner("Qt sender", [os.path.join(bin_dir, "vhb-min-qt-sender"), "{port}",
                                   str(beats + 10)], env=env)
+        rebinding = Runner("Qt re-binding", [os.path.join(bin_dir, "vhb-min-qt-sender"), "{port}",
+                                             str(beats + 10), "rebind"], env=env)
         cxx_args = [os.path.join(bin_dir, "vhb-min-sender"), "{port}", str(beats + 10)]
         if variant == "auto":
             cxx_args.append("stat")
         cxx = Runner("C++ sender", cxx_args)
-        runners = [cxx, prog, qt]  # the watched sender runs before the program starts
+        runners = [cxx, prog, qt, rebinding]  # the watched sender runs before the program starts
         stop = threading.Event()
         for r in runners:
             r.start(stop)
@@ -253,7 +256,8 @@ def main():
                 f"{who} {m[who]['cpu_min_ms']:.1f} ms/min, {m[who]['rss'] / 1024:.1f} MB"
                 for who in m), flush=True)
 
-    who_all = ["program", "Qt sender", "C++ sender"]
+    who_all = ["program", "Qt sender", "Qt re-binding", "C++ sender"]
+    refs = ("Qt sender", "Qt re-binding", "C++ sender")
     print(f"\nmedians of {reps} runs, {beats} beats at 1 s, QT_QPA_PLATFORM={env['QT_QPA_PLATFORM']}"
           + (", QT_NO_GLIB=" + env["QT_NO_GLIB"] if "QT_NO_GLIB" in env else ""))
     rows = [("CPU per minute (ms)", "cpu_min_ms", 1), ("CPU first 0.8 s (ms)", "startup_ms", 1),
@@ -264,8 +268,8 @@ def main():
             ("gap worst deviation (ms)", "gap_worst", 1)]
     for v in variants:
         runs = results[v]
-        print(f"\n| {v} | " + " | ".join(who_all) + " | program / Qt | program / C++ |")
-        print("|---|" + "---|" * (len(who_all) + 2))
+        print(f"\n| {v} | " + " | ".join(who_all) + " | program / Qt | program / Qt re-binding | program / C++ |")
+        print("|---|" + "---|" * (len(who_all) + len(refs)))
         for label, key, scale in rows:
             cells = []
             for who in who_all:
@@ -273,11 +277,10 @@ def main():
                     cells.append(f"{median(runs, who, key):.0f} / {median(runs, who, key + '_end'):.0f}")
                 else:
                     cells.append(f"{median(runs, who, key) / scale:.2f}")
-            ratios = ["", ""]
+            ratios = [""] * len(refs)
             if scale != 0 and key not in ("beats",) and not key.startswith("gap"):
                 p = median(runs, "program", key)
-                ratios = [f"{p / max(median(runs, ref, key), 1e-9):.2f}x"
-                          for ref in ("Qt sender", "C++ sender")]
+                ratios = [f"{p / max(median(runs, ref, key), 1e-9):.2f}x" for ref in refs]
             print(f"| {label} | " + " | ".join(cells) + " | " + " | ".join(ratios) + " |")
     ticks = callgrind_watch(bin_dir, 25, env) if "auto" in variants else None
     if ticks:

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The footprint check (not a test): the program with a settings file beside a
-# minimal Qt tray sender and a plain C++ sender, 61 beats at 1 s to loopback,
+# minimal Qt tray sender (once plain, once with the program's two socket
+# re-bindings per beat) and a plain C++ sender, 61 beats at 1 s to loopback,
 # three repetitions per variant, in a loopback-only network namespace, then
 # the application watch's instructions per tick under callgrind.
 #   bench/footprint.sh [BUILD_DIR|BIN_DIR] [BEATS] [REPETITIONS] [VARIANTS]
 # VARIANTS is a comma list of plain, mac, auto. QT_NO_GLIB and QT_QPA_PLATFORM
-# pass through to the Qt programs.
+# pass through to the Qt programs; the program itself runs Qt's own event loop
+# unless QT_NO_GLIB is set (empty: the glib one).
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib/common.sh"
 target="${1:-$VHB_BUILD}"
