@@ -383,6 +383,30 @@ TEST_F(NmudpTest, RebindFromInsideTheReceiveHandlerDropsTheRest) {
     EXPECT_EQ(counts, std::vector<int>{1});
 }
 
+TEST_F(NmudpTest, FailedRebindFromInsideTheReceiveHandlerStillSends) {
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
+    TNMUDP udp;
+    const quint16 local = FreePort();
+    udp.setLocalPort(local);
+    int calls = 0;
+    udp.OnDataReceived = [&](TNMUDP* s, int, const QString&, int) {
+        ++calls;
+        s->setLocalPort(holder.localPort());  // in use: the socket is replaced under the reader
+    };
+    Receiver peer;
+    peer.socket.writeDatagram(QByteArray("1"), kLoopback, local);
+    peer.socket.writeDatagram(QByteArray("22"), kLoopback, local);
+    ASSERT_TRUE(WaitUntil([&] { return calls > 0; }));
+    RunFor(100);
+    EXPECT_EQ(calls, 1);
+    udp.setRemoteHost("127.0.0.1");
+    udp.setRemotePort(peer.port());
+    udp.SendBytes(Heartbeat(), 9);
+    ASSERT_TRUE(peer.WaitFor(1));
+    EXPECT_NE(peer.got[0].senderPort(), holder.localPort());
+}
+
 TEST_F(NmudpTest, BindFailureIsIgnoredAndTheSendPicksAPort) {
     QUdpSocket holder;
     ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
