@@ -8,7 +8,8 @@ that the ratios are taken under the same load of the machine.
 Per variant of the program's settings (plain heartbeat, "MAC Address",
 "Auto Start Enabled" watching the C++ sender) and repetition: processor time
 per minute over the beats, processor time of the first 0.8 s (start-up to the
-event loop; the first tick comes at 1 s), VmRSS and RssAnon 10 s after start,
+event loop; the first tick comes at 1 s; side by side, and again with each
+start alone), VmRSS and RssAnon 10 s after start,
 descriptors and threads at 10 s and at the end, and the gaps between the
 datagrams as received. The table shows medians of the repetitions.
 
@@ -198,6 +199,35 @@ def run_once(bin_dir, variant, beats, env):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def startup_alone(bin_dir, env, reps):
+    """Processor time of the first 0.8 s of the program (plain settings) and
+    of the minimal Qt sender, each started alone and in turn, so that no
+    other start-up competes for the processors and caches meanwhile."""
+    work = tempfile.mkdtemp(prefix="vhb-footprint-start-")
+    sink = listening_socket()
+    port = sink.getsockname()[1]
+    try:
+        for f in ("vesk-hb", "libvhb-pdh.so"):
+            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
+        write_settings(work, port, "plain")
+        argv = {"program": ([os.path.join(work, "vesk-hb")], work),
+                "Qt sender": ([os.path.join(bin_dir, "vhb-min-qt-sender"), str(port), "5"], None)}
+        taken = {who: [] for who in argv}
+        for _ in range(reps):
+            for who, (args, cwd) in argv.items():
+                t0 = time.monotonic()
+                proc = subprocess.Popen(args, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+                sleep_until(t0 + STARTUP_S)
+                taken[who].append(cpu_seconds(proc.pid) * 1000)
+                proc.kill()
+                proc.wait()
+        return {who: statistics.median(v) for who, v in taken.items()}
+    finally:
+        sink.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def callgrind_watch(bin_dir, seconds, env):
     """Instructions per tick of the application watch, ticks 4 to 13: the
     program with "Auto Start Enabled" under callgrind, collecting only inside
@@ -287,6 +317,10 @@ def main():
         print(f"\napplication watch under callgrind, instructions per tick, ticks 4 to "
               f"{3 + len(ticks)}: mean {statistics.mean(ticks):.0f}, min {min(ticks)}, "
               f"max {max(ticks)}")
+    alone = startup_alone(bin_dir, env, 2 * reps + 1)
+    print(f"\nstart-up alone, CPU of the first 0.8 s, median of {2 * reps + 1} starts in turn: "
+          f"program {alone['program']:.2f} ms, Qt sender {alone['Qt sender']:.2f} ms, "
+          f"{alone['program'] / alone['Qt sender']:.2f}x")
     if "plain" in results:
         plain = median(results["plain"], "program", "cpu_min_ms")
         for v in variants:
