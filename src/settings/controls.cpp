@@ -195,15 +195,28 @@ void TComboBox::showEvent(QShowEvent* e) {
 }
 
 TUpDown::TUpDown(QWidget* parent, TEdit* associate, int min, int max)
-    : QWidget(parent), associate_(associate), min_(min), max_(max), position_(min) {
-    up_ = new QToolButton(this);
-    up_->setArrowType(Qt::UpArrow);
-    up_->setAutoRepeat(true);
-    down_ = new QToolButton(this);
-    down_->setArrowType(Qt::DownArrow);
-    down_->setAutoRepeat(true);
-    connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
-    connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
+    : QWidget(parent), associate_(associate), min_(min), max_(max), position_(min) {}
+
+void TUpDown::showEvent(QShowEvent* e) {
+    // The arrows are made when the spinner is first shown: a window that
+    // stays hidden all day never needs their code. They are clicked only, as
+    // a spinner's arrows are; the number is typed into the box.
+    if (!up_) {
+        up_ = new QToolButton(this);
+        up_->setArrowType(Qt::UpArrow);
+        down_ = new QToolButton(this);
+        down_->setArrowType(Qt::DownArrow);
+        for (QToolButton* b : {up_, down_}) {
+            b->setAutoRepeat(true);
+            b->setFocusPolicy(Qt::NoFocus);
+        }
+        connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
+        connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
+        placeArrows();
+        up_->show();
+        down_->show();
+    }
+    QWidget::showEvent(e);
 }
 
 int TUpDown::Position() const {
@@ -226,6 +239,12 @@ void TUpDown::stepBy(int steps) {
 }
 
 void TUpDown::resizeEvent(QResizeEvent*) {
+    placeArrows();
+}
+
+void TUpDown::placeArrows() {
+    if (!up_)
+        return;
     const int half = height() / 2;
     up_->setGeometry(0, 0, width(), half);
     down_->setGeometry(0, half, width(), height() - half);

@@ -105,12 +105,14 @@ public:
     void stepBy(int steps);
 
 protected:
+    void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    void placeArrows();
     TEdit* associate_;
-    QToolButton* up_;
-    QToolButton* down_;
+    QToolButton* up_ = nullptr;  // the arrows, made at the first show
+    QToolButton* down_ = nullptr;
     int min_, max_;
     mutable int position_;
 };

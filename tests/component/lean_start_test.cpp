@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <vector>
 
 #include "settings/controls.h"
@@ -49,6 +50,7 @@ TEST_F(LeanStart, HiddenWindowWorksWithoutTextWorkAndShowsAsBuilt) {
     form->IniSave();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(form->findChildren<QLineEdit*>().isEmpty()) << "no editor before the first show";
+    EXPECT_TRUE(form->findChildren<QToolButton*>().isEmpty()) << "no arrows before the first show";
     EXPECT_FALSE(fontStackLoaded()) << "text work before the window was shown";
 
     form->show();
@@ -66,6 +68,14 @@ TEST_F(LeanStart, HiddenWindowWorksWithoutTextWorkAndShowsAsBuilt) {
         EXPECT_EQ(box->findChild<QLineEdit*>()->text(), QString::fromLatin1(text));
         EXPECT_EQ(box->findChild<QLineEdit*>()->geometry(), box->rect());
     }
+    // The spinner's arrows came with the show and step the count.
+    form->BitBtn8Click();
+    QCoreApplication::processEvents();
+    const auto arrows = form->UpDown1->findChildren<QToolButton*>();
+    ASSERT_EQ(arrows.size(), 2);
+    arrows[0]->click();
+    EXPECT_EQ(form->UpDown1->Position(), 13);
+    EXPECT_EQ(form->Edit3->text(), QStringLiteral("13"));
     EXPECT_TRUE(form->ComboBox1->isEditable());
     EXPECT_EQ(form->ComboBox1->count(), 1);
     EXPECT_EQ(form->ComboBox1->lineEdit()->text(), QStringLiteral("02:1A:2B:3C:4D:5E"));
