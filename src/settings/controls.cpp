@@ -157,41 +157,82 @@ QLineEdit* TCodeEdit::makeEditor() {
     return new LimitedLineEdit(this, limit_);
 }
 
-TComboBox::TComboBox(QWidget* parent) : QComboBox(parent) {
-    setInsertPolicy(QComboBox::NoInsert);
-    // An editor takes the text of every new current item (the first item
-    // added to an empty list, none after the list is emptied).
-    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!isEditable())
-            editText_ = itemText(index);
-    });
+TComboBox::TComboBox(QWidget* parent) : QWidget(parent) {
+    // Takes its place in the tab order now; the combo box steps in when made.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+int TComboBox::count() const {
+    return box_ ? box_->count() : int(items_.size());
+}
+
+QString TComboBox::itemText(int index) const {
+    return box_ ? box_->itemText(index) : items_.value(index);
+}
+
+void TComboBox::addItem(const QString& text) {
+    if (box_) {
+        box_->addItem(text);
+        return;
+    }
+    items_.append(text);
+    // The first item added to an empty list becomes the current one, and an
+    // editor takes its text.
+    if (current_ < 0) {
+        current_ = 0;
+        editText_ = text;
+    }
+}
+
+void TComboBox::clear() {
+    if (box_) {
+        box_->clear();
+        return;
+    }
+    items_.clear();
+    current_ = -1;
+    editText_.clear();
 }
 
 QString TComboBox::currentText() const {
-    return isEditable() ? QComboBox::currentText() : editText_;
+    return box_ ? box_->currentText() : editText_;
 }
 
 void TComboBox::setEditText(const QString& text) {
-    if (isEditable())
-        QComboBox::setEditText(text);
+    if (box_)
+        box_->setEditText(text);
     else
         editText_ = text;
 }
 
 void TComboBox::showEvent(QShowEvent* e) {
-    if (!isEditable()) {
-        setEditable(true);
-        QComboBox::setEditText(editText_);
+    if (!box_) {
+        box_ = new QComboBox(this);
+        box_->setInsertPolicy(QComboBox::NoInsert);
+        box_->setEditable(true);
+        box_->addItems(items_);
+        box_->setCurrentIndex(current_);
+        box_->setEditText(editText_);
+        items_.clear();
         editText_.clear();
-        // The editor goes right behind the box in the tab order, where it is
-        // when the box is made editable at once (it hands its focus to the
-        // box, so it is moved while it does not).
-        QLineEdit* e = lineEdit();
-        e->setFocusProxy(nullptr);
-        setTabOrder(this, e);
-        e->setFocusProxy(this);
+        box_->setGeometry(rect());
+        // The combo box takes this box's place in the tab order, its editor
+        // right behind it (the editor hands its focus to the combo box, so it
+        // is moved while it does not).
+        setTabOrder(this, box_);
+        setFocusPolicy(Qt::NoFocus);
+        QLineEdit* editor = box_->lineEdit();
+        editor->setFocusProxy(nullptr);
+        setTabOrder(box_, editor);
+        editor->setFocusProxy(box_);
+        box_->show();
     }
-    QComboBox::showEvent(e);
+    QWidget::showEvent(e);
+}
+
+void TComboBox::resizeEvent(QResizeEvent*) {
+    if (box_)
+        box_->setGeometry(rect());
 }
 
 TUpDown::TUpDown(QWidget* parent, TEdit* associate, int min, int max)

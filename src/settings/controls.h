@@ -73,23 +73,36 @@ private:
     int limit_;
 };
 
-// A combo box with an edit text whose line editor is made when the box is
-// first shown (see TEdit). Until then the list is the box's own and the edit
-// text is kept beside it, following the current item as the editor would.
-// Callers go through this class: it hides QComboBox's currentText and
-// setEditText.
-class TComboBox : public QComboBox {
+// A combo box with an edit text, made when the box is first shown (see TEdit):
+// a combo box and its item model bring their code with them from the moment
+// they are made. Until then the box keeps the list, the current item and the
+// edit text itself, and the edit text follows the current item as an editor's
+// would. Reading and changing them work the same before and after.
+class TComboBox : public QWidget {
     Q_OBJECT
 public:
     explicit TComboBox(QWidget* parent);
+    int count() const;
+    QString itemText(int index) const;
+    void addItem(const QString& text);
+    void clear();
     QString currentText() const;
     void setEditText(const QString& text);
+    // Whether the combo box has been made (it is editable from the start).
+    bool isEditable() const { return box_ != nullptr; }
+    QLineEdit* lineEdit() const { return box_ ? box_->lineEdit() : nullptr; }
+    // The combo box itself, null until the first show.
+    QComboBox* box() const { return box_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
-    QString editText_;  // the edit text while the box is not editable yet
+    QStringList items_;  // the list while there is no combo box
+    int current_ = -1;   // its current item
+    QString editText_;   // its edit text
+    QComboBox* box_ = nullptr;
 };
 
 // A spinner bound to an edit box: the box shows the position, and a number

@@ -103,6 +103,8 @@ TEST_F(LeanStart, EditorsTakeTheirBoxesPlacesInTheTabOrder) {
     for (QWidget*& w : expected) {
         if (auto* box = qobject_cast<TEdit*>(w))
             w = box->editor();
+        else if (auto* combo = qobject_cast<TComboBox*>(w))
+            w = combo->box();
     }
     EXPECT_EQ(tabChain(form.get()), expected);
 }
