@@ -63,6 +63,24 @@ void TForm2::Timer2Timer() {
     cpu_chk(sample);
 }
 
+// Each wake-up costs the workstation more than the sample itself, so the
+// samples ride on the heartbeat's ticks: after each tick the sampling timer
+// starts its period again, and a sample due within the next half second is
+// taken at once. A heartbeat that comes every second (or every few) then
+// carries every sample, and the sampling timer never wakes the program by
+// itself. Lining up moves at most one sample, by at most half a second: the
+// first, when saving the settings at Start took a while, or one after a
+// tick that was held up. The sample is a rate between two readings, so a
+// period a little shorter or longer changes nothing in its meaning.
+void TForm2::takeSampleWithHeartbeat() {
+    if (!Timer2->isActive())
+        return;
+    const bool due = Timer2->remainingTime() <= Timer2->interval() / 2;
+    Timer2->start();
+    if (due)
+        Timer2Timer();
+}
+
 void TForm2::cpu_chk(int sample) {
     const vhb::CpuJudgement j =
         vhb::judgeCpuSample(sample, UpDown1->Position(), SameValueCount, LastCpuValue,

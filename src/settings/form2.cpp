@@ -76,6 +76,9 @@ TForm2::TForm2(const QString& appName, const QString& versionText)
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(3000);
+    // Its ticks are lined up with the heartbeat's (takeSampleWithHeartbeat),
+    // which a coarse timer's rounding would undo.
+    Timer2->setTimerType(Qt::PreciseTimer);
     Timer3 = new QTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(1000);
@@ -199,7 +202,10 @@ void TForm2::wireHandlers() {
     connect(BitBtn7, &QPushButton::clicked, this, [this] { BitBtn7Click(); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        Timer1Timer();
+        takeSampleWithHeartbeat();
+    });
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
     connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     NMUDP2->OnDataReceived = [this](TNMUDP* s, int n, const QString& ip, int port) {

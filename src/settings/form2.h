@@ -127,6 +127,7 @@ public:
     // --- processor-time watch (cpumon/sampling_form.cpp) ---
     void CPUresourceStart();
     void Timer2Timer();
+    void takeSampleWithHeartbeat();  // after each heartbeat tick
     void cpu_chk(int sample);
     void FormDestroy();
 

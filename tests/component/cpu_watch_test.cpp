@@ -3,6 +3,7 @@
 // holds the heartbeat.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -90,6 +91,24 @@ TEST_F(CpuWatchTest, ARunningApplicationIsSampledAboutASecondAfterStart) {
     EXPECT_TRUE(form->Panel6->text().startsWith(QStringLiteral("CPU (")));
     EXPECT_TRUE(form->Panel6->text().endsWith(QStringLiteral("Count 0/10 OK")))
         << form->Panel6->text().toStdString();
+}
+
+// With a heartbeat every second the samples come with its ticks: one per
+// beat, and the sampling timer never wakes the program by itself.
+TEST_F(CpuWatchTest, WithAOneSecondHeartbeatEachSampleComesWithABeat) {
+    if (processCountersRefused())
+        GTEST_SKIP() << kRefused;
+    form->IntervalEdit->setText(QStringLiteral("1"));
+    form->Edit2->setText(QStringLiteral("vhb-not-running#0"));
+    int ownTicks = 0;
+    QObject::connect(form->Timer2, &QTimer::timeout, [&] { ++ownTicks; });
+    form->BitBtn3Click();
+    for (int beat = 0; beat < 3; ++beat) {
+        ASSERT_TRUE(waitFor([&] { return device.hasPendingDatagrams(); }, 3000)) << beat;
+        device.receiveDatagram();
+        EXPECT_EQ(form->Panel6->text(), QStringLiteral("CPU (0%) Count %1/10 OK").arg(beat));
+    }
+    EXPECT_EQ(ownTicks, 0);
 }
 
 // Where the system refuses the path (Wine), Start runs the heartbeat without
