@@ -1,6 +1,5 @@
 // The device search: the local address, then the discovery request.
 #include <QComboBox>
-#include <QLabel>
 
 #include "heartbeat/discovery.h"
 #include "net/local_octets.h"

@@ -7,11 +7,44 @@
 
 #include "common/number.h"
 
-TPanel::TPanel(QWidget* parent, const QString& name, Bevel bevel) : QLabel(parent) {
+TCaption::TCaption(QWidget* parent, const QString& text) : QWidget(parent), text_(text) {}
+
+QString TCaption::text() const {
+    return label_ ? label_->text() : text_;
+}
+
+void TCaption::setText(const QString& text) {
+    if (label_)
+        label_->setText(text);
+    else
+        text_ = text;
+}
+
+QSize TCaption::sizeHint() const {
+    return label_ ? label_->sizeHint() : QWidget::sizeHint();
+}
+
+void TCaption::showEvent(QShowEvent* e) {
+    if (!label_) {
+        label_ = new QLabel(this);
+        label_->setTextFormat(Qt::PlainText);
+        dress(label_);
+        label_->setText(text_);
+        text_.clear();
+        label_->setGeometry(rect());
+        label_->show();
+    }
+    QWidget::showEvent(e);
+}
+
+void TCaption::resizeEvent(QResizeEvent*) {
+    if (label_)
+        label_->setGeometry(rect());
+}
+
+TPanel::TPanel(QWidget* parent, const QString& name, Bevel bevel)
+    : TCaption(parent, QString()), bevel_(bevel) {
     setObjectName(name);
-    setAlignment(Qt::AlignCenter);
-    if (bevel == Lowered)
-        setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
     setColor(palette().color(QPalette::Window));
 }
@@ -27,9 +60,15 @@ void TPanel::setColor(const QColor& c) {
     setPalette(pal);
 }
 
+void TPanel::dress(QLabel* label) {
+    label->setAlignment(Qt::AlignCenter);
+    if (bevel_ == Lowered)
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
 void TLabel::showEvent(QShowEvent* e) {
+    TCaption::showEvent(e);
     adjustSize();
-    QLabel::showEvent(e);
 }
 
 TEdit::TEdit(QWidget* parent, const QString& text) : QWidget(parent), text_(text) {

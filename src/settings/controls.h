@@ -8,8 +8,33 @@
 
 class QToolButton;
 
+// A caption whose label is made when it is first shown. A label measures
+// and announces every text it is given, and its first one brings in the text
+// layout and accessibility code, which a window that stays hidden all day
+// never needs. Until then the caption keeps its text as it is; reading and
+// writing it work the same before and after. Texts show as they are, never
+// as markup.
+class TCaption : public QWidget {
+    Q_OBJECT
+public:
+    QString text() const;
+    void setText(const QString& text);
+    QLabel* label() const { return label_; }  // null until the first show
+    QSize sizeHint() const override;
+
+protected:
+    TCaption(QWidget* parent, const QString& text);
+    virtual void dress(QLabel* label) { (void)label; }  // how the label looks
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    QString text_;  // the text while there is no label
+    QLabel* label_ = nullptr;
+};
+
 // A panel: a framed, centred caption on a background of its own colour.
-class TPanel : public QLabel {
+class TPanel : public TCaption {
     Q_OBJECT
 public:
     enum Bevel { None, Lowered };
@@ -17,17 +42,20 @@ public:
     QColor Color() const { return color_; }
     void setColor(const QColor& c);
 
+protected:
+    void dress(QLabel* label) override;
+
 private:
+    Bevel bevel_;
     QColor color_;
 };
 
 // A label sized to its caption when it is shown rather than when it is made:
-// measuring a text loads the whole font stack, which a window that stays
-// hidden all day never needs.
-class TLabel : public QLabel {
+// measuring a text loads the whole font stack.
+class TLabel : public TCaption {
     Q_OBJECT
 public:
-    TLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {}
+    TLabel(const QString& caption, QWidget* parent) : TCaption(parent, caption) {}
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -30,7 +29,7 @@ W* place(W* w, const char* name, int left, int top, int width, int height) {
     return w;
 }
 
-QLabel* label(QWidget* page, const char* name, const char* caption, int left, int top) {
+TLabel* label(QWidget* page, const char* name, const char* caption, int left, int top) {
     auto* l = new TLabel(QString::fromLatin1(caption), page);
     l->setObjectName(QString::fromLatin1(name));
     l->move(left, top);

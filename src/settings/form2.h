@@ -14,7 +14,6 @@
 #include "settings/heartbeat_settings.h"
 
 class QCheckBox;
-class QLabel;
 class QPushButton;
 class QTimer;
 class TNMUDP;
@@ -28,26 +27,26 @@ public:
 
     // --- network page ---
     QWidget* Panel13;
-    QLabel* Label8;
+    TLabel* Label8;
     TPanel* Panel3;  // heartbeat status line
-    QLabel* Label5;
+    TLabel* Label5;
     TPanel* Panel6;        // processor-time status and search results
     QPushButton* BitBtn3;  // "Start"
     QPushButton* BitBtn4;  // "Stop"
-    QLabel* Label9;
+    TLabel* Label9;
     TEdit* ipEdit;
-    QLabel* Label10;
+    TLabel* Label10;
     TEdit* PortEdit;
-    QLabel* Label3;
+    TLabel* Label3;
     TEdit* localPortEdit;
-    QLabel* Label2;
+    TLabel* Label2;
     TEdit* IntervalEdit;
-    QLabel* Label1;
-    QLabel* Label4;
+    TLabel* Label1;
+    TLabel* Label4;
     TCodeEdit* Edit1;  // send code
-    QLabel* Label14;
+    TLabel* Label14;
     TEdit* Edit7;  // start wait
-    QLabel* Label13;
+    TLabel* Label13;
     TPanel* Panel4;         // start wait countdown
     QPushButton* BitBtn8;   // "CPU resource"
     QPushButton* BitBtn5;   // "Close"
@@ -60,8 +59,8 @@ public:
     QWidget* Panel2;
     TEdit* Edit2;          // process instance to watch
     QPushButton* BitBtn7;  // "Open"
-    QLabel* Label11;
-    QLabel* Label7;
+    TLabel* Label11;
+    TLabel* Label7;
     TEdit* Edit3;          // shows UpDown1's position
     TUpDown* UpDown1;      // "Counts"
     QCheckBox* CheckBox2;  // "Auto Start Enabled"
@@ -69,7 +68,7 @@ public:
     QPushButton* BitBtn9;  // "OK"
     // --- outside the visible area ---
     TPanel* Panel1;
-    QLabel* Label6;
+    TLabel* Label6;
     // --- components without a face ---
     QTimer* Timer1;  // heartbeat
     QTimer* Timer2;  // processor-time sampling

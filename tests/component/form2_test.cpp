@@ -62,7 +62,7 @@ TEST_F(Form2Test, CaptionSizeAndPlacesAsLaidOut) {
             text = b->text();
         if (auto* e = qobject_cast<TEdit*>(w))
             text = e->text();
-        if (auto* l = qobject_cast<QLabel*>(w))
+        if (auto* l = qobject_cast<TCaption*>(w))
             text = l->text();
         EXPECT_EQ(text, QString::fromUtf8(p.caption)) << p.name;
     }
@@ -79,7 +79,7 @@ TEST_F(Form2Test, CaptionSizeAndPlacesAsLaidOut) {
                                {"Label11", "#0 - #10 task no."},
                                {"Label7", "Counts"}};
     for (auto& l : labels) {
-        auto* w = form->findChild<QLabel*>(QString::fromLatin1(l[0]));
+        auto* w = form->findChild<TLabel*>(QString::fromLatin1(l[0]));
         ASSERT_NE(w, nullptr) << l[0];
         EXPECT_EQ(w->text(), QString::fromLatin1(l[1]));
     }

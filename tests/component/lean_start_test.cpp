@@ -51,6 +51,7 @@ TEST_F(LeanStart, HiddenWindowWorksWithoutTextWorkAndShowsAsBuilt) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(form->findChildren<QLineEdit*>().isEmpty()) << "no editor before the first show";
     EXPECT_TRUE(form->findChildren<QToolButton*>().isEmpty()) << "no arrows before the first show";
+    EXPECT_TRUE(form->findChildren<QLabel*>().isEmpty()) << "no labels before the first show";
     EXPECT_FALSE(fontStackLoaded()) << "text work before the window was shown";
 
     form->show();
@@ -79,7 +80,7 @@ TEST_F(LeanStart, HiddenWindowWorksWithoutTextWorkAndShowsAsBuilt) {
     EXPECT_TRUE(form->ComboBox1->isEditable());
     EXPECT_EQ(form->ComboBox1->count(), 1);
     EXPECT_EQ(form->ComboBox1->lineEdit()->text(), QStringLiteral("02:1A:2B:3C:4D:5E"));
-    for (QLabel* l : {form->Label8, form->Label14, form->Label11}) {
+    for (TLabel* l : {form->Label8, form->Label14, form->Label11}) {
         EXPECT_GE(l->width(), l->sizeHint().width()) << l->objectName().toStdString();
         EXPECT_GT(l->height(), 0);
     }
