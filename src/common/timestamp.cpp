@@ -6,10 +6,20 @@
 namespace vhb {
 
 namespace {
-std::string twoDigits(int v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
+// Written digit by digit rather than through printf: the status line is
+// stamped at every heartbeat.
+void appendDigits(std::string& out, int v, int width) {
+    const int limit = width == 4 ? 10000 : 100;
+    if (v < 0 || v >= limit) {  // no date gives these; kept readable all the same
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%0*d", width, v);
+        out += buf;
+        return;
+    }
+    char digits[4];
+    for (int i = width - 1; i >= 0; --i, v /= 10)
+        digits[i] = static_cast<char>('0' + v % 10);
+    out.append(digits, static_cast<size_t>(width));
 }
 }  // namespace
 
@@ -21,12 +31,20 @@ LocalTime localTimeNow() {
 }
 
 std::string formatTimestamp(const LocalTime& t, const DateTimeSeparators& separators) {
-    char year[16];
-    std::snprintf(year, sizeof year, "%04d", t.year);
-    const std::string& d = separators.date;
-    const std::string& c = separators.time;
-    return year + d + twoDigits(t.month) + d + twoDigits(t.day) + ' ' + twoDigits(t.hour) + c +
-           twoDigits(t.minute) + c + twoDigits(t.second);
+    std::string out;
+    out.reserve(19 + 2 * (separators.date.size() + separators.time.size()));
+    appendDigits(out, t.year, 4);
+    out += separators.date;
+    appendDigits(out, t.month, 2);
+    out += separators.date;
+    appendDigits(out, t.day, 2);
+    out += ' ';
+    appendDigits(out, t.hour, 2);
+    out += separators.time;
+    appendDigits(out, t.minute, 2);
+    out += separators.time;
+    appendDigits(out, t.second, 2);
+    return out;
 }
 
 std::string timestampNow(const DateTimeSeparators& separators) {

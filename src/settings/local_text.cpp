@@ -14,6 +14,22 @@ bool isStandIn(const QString& t, qsizetype i) {
            (i == 0 || !t[i - 1].isHighSurrogate());
 }
 
+// Every system encoding carries ASCII as itself, and the settings' texts are
+// mostly ASCII: these pass through as they are.
+bool isAscii(std::string_view bytes) {
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+bool isAscii(const QString& t) {
+    for (const QChar c : t)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
 bool hasStandIns(const QString& t) {
     for (qsizetype i = 0; i < t.size(); ++i)
         if (isStandIn(t, i))
@@ -47,6 +63,8 @@ void appendEncoded(std::string& out, const QString& run) {
 }  // namespace
 
 QString textFromLocal8(std::string_view bytes) {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QString whole;
     if (decodesExactly(bytes, whole))
         return whole;
@@ -79,6 +97,10 @@ QString textFromLocal8(std::string_view bytes) {
 }
 
 std::string local8FromText(const QString& text) {
+    if (isAscii(text)) {
+        const QByteArray b = text.toLatin1();
+        return std::string(b.constData(), static_cast<size_t>(b.size()));
+    }
     std::string out;
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -67,6 +67,7 @@ TEST(Timestamp, FixedWidthFieldsWithTheUsersSeparators) {
         {{2019, 4, 16, 8, 15, 2}, {".", ":"}, "2019.04.16 08:15:02"},  // German
         {{2019, 4, 16, 8, 5, 2}, {"-", "."}, "2019-04-16 08.05.02"},
         {{999, 1, 2, 0, 0, 0}, {"/", ":"}, "0999/01/02 00:00:00"},
+        {{10000, 1, 2, 3, 4, 60}, {}, "10000/01/02 03:04:60"},  // wider than the fields
         // A separator of several bytes (one multi-byte character) is kept whole.
         {{2019, 4, 16, 8, 15, 2},
          {"\xd9\xab", "h"},
