@@ -202,7 +202,8 @@ def run_once(bin_dir, variant, beats, env):
 def startup_alone(bin_dir, env, reps):
     """Processor time of the first 0.8 s of the program (plain settings) and
     of the minimal Qt sender, each started alone and in turn, so that no
-    other start-up competes for the processors and caches meanwhile."""
+    other start-up competes for the processors and caches meanwhile; which
+    of the two starts first alternates."""
     work = tempfile.mkdtemp(prefix="vhb-footprint-start-")
     sink = listening_socket()
     port = sink.getsockname()[1]
@@ -213,8 +214,11 @@ def startup_alone(bin_dir, env, reps):
         argv = {"program": ([os.path.join(work, "vesk-hb")], work),
                 "Qt sender": ([os.path.join(bin_dir, "vhb-min-qt-sender"), str(port), "5"], None)}
         taken = {who: [] for who in argv}
-        for _ in range(reps):
-            for who, (args, cwd) in argv.items():
+        for rep in range(reps):
+            # Each goes first in turn: the one started second finds the
+            # shared libraries' pages warmer.
+            turn = list(argv.items())
+            for who, (args, cwd) in turn[::-1] if rep % 2 else turn:
                 t0 = time.monotonic()
                 proc = subprocess.Popen(args, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
