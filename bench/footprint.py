@@ -280,6 +280,9 @@ def main():
     reps = int(sys.argv[3]) if len(sys.argv) > 3 else 3
     variants = sys.argv[4].split(",") if len(sys.argv) > 4 else list(VARIANTS)
     env = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
+    # Without a runtime folder the one-instance lock lies beside the settings
+    # file, in the run's own folder, and leaves with it.
+    env.pop("XDG_RUNTIME_DIR", None)
     results = {}
     for v in variants:
         results[v] = []

@@ -5,14 +5,15 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 
 namespace {
 constexpr char kShowRequest[] = "show\n";
 }
 
 SingleInstance::SingleInstance(const QString& settingsFilePath, QObject* parent)
-    : QObject(parent), key_(keyFor(settingsFilePath)) {}
+    : QObject(parent),
+      key_(keyFor(settingsFilePath)),
+      folder_(QFileInfo(settingsFilePath).absoluteDir().filesystemAbsolutePath()) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -25,25 +26,28 @@ QString SingleInstance::keyFor(const QString& settingsFilePath) {
 }
 
 bool SingleInstance::acquire() {
-    // The lock file names the holder's process, so a crashed first instance
-    // leaves a stale lock that the next start takes over.
-    lock_ = std::make_unique<QLockFile>(QDir::temp().filePath(key_ + QStringLiteral(".lock")));
-    lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) {
-        if (lock_->error() == QLockFile::LockFailedError) {
-            QLocalSocket socket;
-            socket.connectToServer(key_);
-            if (socket.waitForConnected(2000)) {
-                socket.write(kShowRequest);
-                socket.waitForBytesWritten(2000);
-                socket.disconnectFromServer();
-            }
-            return false;
-        }
-        // The lock cannot be made at all (no temporary folder): run alone.
+    using Outcome = vhb::platform::InstanceLock::Outcome;
+    switch (lock_.acquire(key_.toStdString(), folder_)) {
+    case Outcome::Unavailable:
+        // No lock can be made here: run alone, as without the rule.
         return true;
+    case Outcome::HeldElsewhere: {
+        QLocalSocket socket;
+        socket.connectToServer(QFileInfo(lock_.channel()).filePath());
+        if (socket.waitForConnected(2000)) {
+            socket.write(kShowRequest);
+            socket.waitForBytesWritten(2000);
+            socket.disconnectFromServer();
+        }
+        return false;
     }
-    QLocalServer::removeServer(key_);
+    case Outcome::Acquired:
+        break;
+    }
+    // Only the lock's holder gets here, so whatever lies at the channel's
+    // name was left by a dead instance.
+    const QString channel = QFileInfo(lock_.channel()).filePath();
+    QLocalServer::removeServer(channel);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, [this] {
@@ -56,6 +60,6 @@ bool SingleInstance::acquire() {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
         }
     });
-    server_->listen(key_);
+    server_->listen(channel);
     return true;
 }

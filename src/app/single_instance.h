@@ -4,11 +4,12 @@
 // file name is another program.
 #include <QObject>
 #include <QString>
+#include <filesystem>
 #include <functional>
-#include <memory>
+
+#include "platform/instance_lock.h"
 
 class QLocalServer;
-class QLockFile;
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
 
 private:
     QString key_;
-    std::unique_ptr<QLockFile> lock_;
+    std::filesystem::path folder_;
+    vhb::platform::InstanceLock lock_;
     QLocalServer* server_ = nullptr;
 };

@@ -1,7 +1,9 @@
 # Per-OS files of the platform layer: foo_linux.cpp or foo_win.cpp.
 target_include_directories(vhb_platform PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
 target_sources(vhb_platform PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/${VHB_OS}/system_${VHB_OS_SUFFIX}.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/${VHB_OS}/system_${VHB_OS_SUFFIX}.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/instance_lock.h
+  ${CMAKE_CURRENT_LIST_DIR}/${VHB_OS}/instance_lock_${VHB_OS_SUFFIX}.cpp)
 
 # --- late binding: finding libraries and the bound host functions ---
 target_sources(vhb_platform PRIVATE
