@@ -188,6 +188,10 @@ start_program() {
   [ -n "${INI_MODE:-}" ] && chmod "$INI_MODE" "$APPDIR/vesk-hb.Ini"
   printf '127.0.0.1 localhost\n%s vhb-ws\n' "$WS_IP" >"$APPDIR/hosts"
   PROGLOG="$TMP/program-$name.log"
+  launch_program
+}
+# Starts the program of APPDIR again, as a logon or the operator would.
+launch_program() {
   PROG_START="$(now)"
   # HOME, TMPDIR and XDG_RUNTIME_DIR in the temporary folder: its lock file
   # and anything it might write stay there.
@@ -196,7 +200,7 @@ start_program() {
       mount --bind "$1/hosts" /etc/hosts &&
       cd "$1" &&
       exec env HOME="$1/home" TMPDIR="$1/tmp" XDG_RUNTIME_DIR="$1/run" \
-        QT_QPA_PLATFORM=offscreen "$1/vesk-hb"' sh "$APPDIR" >"$PROGLOG" 2>&1 &
+        QT_QPA_PLATFORM=offscreen "$1/vesk-hb"' sh "$APPDIR" >>"$PROGLOG" 2>&1 &
   PROG_PID=$!
   PIDS+=("$PROG_PID")
 }
@@ -436,6 +440,30 @@ case_f() {
   stop_sim
 }
 
+case_g() {
+  echo "== g) killed as a crash ends it, then started again: heartbeats every time"
+  set_dev_addrs "$DEV_IP"
+  start_sim g --timeout 60 || { fail "g: simulator"; return; }
+  start_program g "$(printf '[NETWORK]\nIP=%s\nINTERVAL=1' "$DEV_IP")"
+  local round since
+  for round in 0 1 2 3; do
+    since="$PROG_START"
+    wait_events "$FIRST_BEAT_LATEST" 1 event=heartbeat --since "$since"
+    if [ "$round" -eq 0 ]; then
+      check "g: the first start sends heartbeats" test "$(count event=heartbeat --since "$since")" -ge 1
+    else
+      check "g: start $round after a SIGKILL sends heartbeats" \
+        test "$(count event=heartbeat --since "$since")" -ge 1
+    fi
+    [ "$round" -eq 3 ] && break
+    kill -KILL "$PROG_PID" 2>/dev/null
+    wait "$PROG_PID" 2>/dev/null
+    launch_program
+  done
+  stop_program
+  stop_sim
+}
+
 # The Windows program: the same cases with the program under Wine.
 [ "$PROGRAM" = "$BIN/vesk-hb.exe" ] && source "$HERE/wine.sh"
 
@@ -444,11 +472,8 @@ if ! setup_net; then
   fail "network namespaces $WS and $DEV with a veth pair"
 else
   pass "network namespaces $WS ($WS_IP) and $DEV ($DEV_IP), no route out"
-  case_a
-  case_b_c
-  case_d
-  case_e
-  case_f
+  # VHB_E2E_CASES="d g" runs only those cases.
+  for c in ${VHB_E2E_CASES:-a b_c d e f g}; do "case_$c"; done
 fi
 
 # Clean up now, so that the root namespace can be checked.

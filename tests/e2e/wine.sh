@@ -61,8 +61,11 @@ start_program() {
   printf '%s\n' "$settings" >"$APPDIR/vesk-hb.Ini"
   cp "$WINE_DIR/hosts" "$APPDIR/hosts"
   PROGLOG="$TMP/program-$name.log"
+  launch_program
+}
+launch_program() {
   PROG_START="$(now)"
-  in_ws "$APPDIR" wine "$APPDIR/vesk-hb.exe" >"$PROGLOG" 2>&1 &
+  in_ws "$APPDIR" wine "$APPDIR/vesk-hb.exe" >>"$PROGLOG" 2>&1 &
   PROG_PID=$!
   PIDS+=("$PROG_PID")
 }
