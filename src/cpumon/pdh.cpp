@@ -10,6 +10,7 @@ namespace {
 // One slot per function: each is bound on its own, at its own first call.
 void* openQuerySlot = nullptr;
 void* addCounterSlot = nullptr;
+void* addEnglishCounterSlot = nullptr;
 void* collectQueryDataSlot = nullptr;
 void* formattedValueSlot = nullptr;
 void* closeQuerySlot = nullptr;
@@ -30,6 +31,28 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY query, const char* path, uintptr_t userData
                           PDH_HCOUNTER* counter) {
     return bound<PdhAddCounterAProc>(addCounterSlot, "PdhAddCounterA")(query, path, userData,
                                                                        counter);
+}
+
+PDH_STATUS PdhAddEnglishCounterA(PDH_HQUERY query, const char* path, uintptr_t userData,
+                                 PDH_HCOUNTER* counter) {
+    try {
+        BindProcedure(addEnglishCounterSlot, platform::pdhLibraryName(), "PdhAddEnglishCounterA");
+    } catch (const EJwaGetProcAddressError&) {
+        // A system older than the call: the path stays refused.
+        return PDH_CSTATUS_BAD_COUNTERNAME;
+    }
+    return reinterpret_cast<PdhAddCounterAProc>(addEnglishCounterSlot)(query, path, userData,
+                                                                       counter);
+}
+
+PDH_STATUS addProcessCounter(PDH_HQUERY query, const char* path, PDH_HCOUNTER* counter) {
+    const PDH_STATUS status = PdhAddCounterA(query, path, 0, counter);
+    return status == 0 ? status : PdhAddEnglishCounterA(query, path, 0, counter);
+}
+
+void setCounterAdders(PdhAddCounterAProc local, PdhAddCounterAProc english) {
+    addCounterSlot = reinterpret_cast<void*>(local);
+    addEnglishCounterSlot = reinterpret_cast<void*>(english);
 }
 
 PDH_STATUS PdhCollectQueryData(PDH_HQUERY query) {

@@ -38,7 +38,7 @@ void TForm2::CPUresourceStart() {
     }
     if (vhb::PdhOpenQueryA(nullptr, 0, &CpuQuery) != 0)
         return;
-    if (vhb::PdhAddCounterA(CpuQuery, path.constData(), 0, &CpuCounter) != 0)
+    if (vhb::addProcessCounter(CpuQuery, path.constData(), &CpuCounter) != 0)
         return;
     // The value is a rate between two readings: this first one makes the
     // first tick's sample possible.

@@ -54,6 +54,19 @@ TEST(WinPdh, ProcessorTotalGivesAPercentage) {
     vhb::PdhCloseQuery(query);
 }
 
+// The fall-back of a system in another language: the English call takes the
+// English path.
+TEST(WinPdh, TheEnglishCallTakesAnEnglishPath) {
+    vhb::PDH_HQUERY query = nullptr;
+    ASSERT_EQ(vhb::PdhOpenQueryA(nullptr, 0, &query), 0);
+    vhb::PDH_HCOUNTER counter = nullptr;
+    EXPECT_EQ(vhb::PdhAddEnglishCounterA(query, "\\Processor(_Total)\\% Processor Time", 0,
+                                         &counter),
+              0);
+    EXPECT_NE(counter, nullptr);
+    vhb::PdhCloseQuery(query);
+}
+
 TEST(WinPdh, MissingLibraryIsNamedAtTheFirstCall) {
     if (!vhb::wintest::runningUnderWine())
         GTEST_SKIP() << "needs Wine to switch pdh off";
