@@ -28,21 +28,21 @@ QString SingleInstance::keyFor(const QString& settingsFilePath) {
 bool SingleInstance::acquire() {
     using Outcome = vhb::platform::InstanceLock::Outcome;
     switch (lock_.acquire(key_.toStdString(), folder_)) {
-    case Outcome::Unavailable:
-        // No lock can be made here: run alone, as without the rule.
-        return true;
-    case Outcome::HeldElsewhere: {
-        QLocalSocket socket;
-        socket.connectToServer(QFileInfo(lock_.channel()).filePath());
-        if (socket.waitForConnected(2000)) {
-            socket.write(kShowRequest);
-            socket.waitForBytesWritten(2000);
-            socket.disconnectFromServer();
+        case Outcome::Unavailable:
+            // No lock can be made here: run alone, as without the rule.
+            return true;
+        case Outcome::HeldElsewhere: {
+            QLocalSocket socket;
+            socket.connectToServer(QFileInfo(lock_.channel()).filePath());
+            if (socket.waitForConnected(2000)) {
+                socket.write(kShowRequest);
+                socket.waitForBytesWritten(2000);
+                socket.disconnectFromServer();
+            }
+            return false;
         }
-        return false;
-    }
-    case Outcome::Acquired:
-        break;
+        case Outcome::Acquired:
+            break;
     }
     // Only the lock's holder gets here, so whatever lies at the channel's
     // name was left by a dead instance.

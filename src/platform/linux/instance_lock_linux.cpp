@@ -20,8 +20,12 @@ bool privateFolder(const char* dir) {
            st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-int fdOf(void* handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)) - 1; }
-void* handleOf(int fd) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1); }
+int fdOf(void* handle) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)) - 1;
+}
+void* handleOf(int fd) {
+    return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);
+}
 
 }  // namespace
 

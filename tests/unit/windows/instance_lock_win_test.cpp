@@ -33,8 +33,8 @@ TEST(WinInstanceLock, HeldOnlyWhileItsHolderLives) {
     }
     // A holder that is killed, as a crash ends it.
     SetEnvironmentVariableA("VHB_HOLD_LOCK", "1");
-    std::string command = "\"" + vhb::wintest::programPath() +
-                          "\" --gtest_filter=WinInstanceLock.ChildHoldsTheLock";
+    std::string command =
+        "\"" + vhb::wintest::programPath() + "\" --gtest_filter=WinInstanceLock.ChildHoldsTheLock";
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     STARTUPINFOA startup{};

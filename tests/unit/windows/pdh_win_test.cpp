@@ -60,9 +60,8 @@ TEST(WinPdh, TheEnglishCallTakesAnEnglishPath) {
     vhb::PDH_HQUERY query = nullptr;
     ASSERT_EQ(vhb::PdhOpenQueryA(nullptr, 0, &query), 0);
     vhb::PDH_HCOUNTER counter = nullptr;
-    EXPECT_EQ(vhb::PdhAddEnglishCounterA(query, "\\Processor(_Total)\\% Processor Time", 0,
-                                         &counter),
-              0);
+    EXPECT_EQ(
+        vhb::PdhAddEnglishCounterA(query, "\\Processor(_Total)\\% Processor Time", 0, &counter), 0);
     EXPECT_NE(counter, nullptr);
     vhb::PdhCloseQuery(query);
 }
