@@ -2,6 +2,7 @@
 #include <QComboBox>
 
 #include "heartbeat/discovery.h"
+#include "net/local_address.h"
 #include "net/local_octets.h"
 #include "net/nmudp.h"
 #include "settings/controls.h"
@@ -13,10 +14,12 @@ void TForm2::searche() {
     const auto host = LocalHostLookup ? LocalHostLookup() : std::nullopt;
     // No local address: no request, and the octets keep their last values;
     // the operator sees no reply, as after any other refusal of the network.
-    if (!host)
+    if (!host || host->addresses.empty())
         return;
     Panel1->setText(QString::fromLocal8Bit(host->officialName));
-    Label6->setText(QString::fromLocal8Bit(host->address));
+    // The first address unless only another one shares the device's subnet.
+    const size_t chosen = vhb::chooseLocalAddress(host->addresses, ipEdit->text().toStdString());
+    Label6->setText(QString::fromLocal8Bit(host->addresses.at(chosen)));
     vhb::LocalOctets = vhb::splitOctets(Label6->text().toLocal8Bit().toStdString());
     SendMPMP();
 }

@@ -15,5 +15,7 @@ target_sources(vhb_platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/latebind.h)
 target_sources(vhb_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/local_octets.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/local_octets.h)
+  ${CMAKE_CURRENT_LIST_DIR}/local_octets.h
+  ${CMAKE_CURRENT_LIST_DIR}/local_address.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/local_address.h)
 # --- end late binding and local address octets ---

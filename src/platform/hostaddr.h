@@ -1,19 +1,24 @@
 #pragma once
-// The local host's name and its first IPv4 address, through the host
-// functions that are bound at their first call.
+// The local host's name and its IPv4 addresses, through the host functions
+// that are bound at their first call.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vhb::platform {
 
 struct LocalHost {
-    std::string officialName;  // the host entry's official name
-    std::string address;       // first IPv4 address, dotted decimal
+    std::string officialName;            // the host entry's official name
+    std::vector<std::string> addresses;  // dotted decimal, preferred first; never empty
 };
 
-// nullopt where the name cannot be queried or looked up, or the look-up gives
-// no IPv4 address. Raises the late-binding errors where a function cannot be
-// bound.
+// The addresses as Windows lists them for the host's own name: its adapters'
+// addresses, the preferred one first. On Linux these are the addresses of the
+// interfaces that are up and not loopback, the default route's interface
+// first, and only where there is none the name's look-up (which a stock
+// /etc/hosts answers with 127.0.1.1). nullopt where the name cannot be
+// queried or looked up, or no IPv4 address is found. Raises the late-binding
+// errors where a function cannot be bound.
 std::optional<LocalHost> lookupLocalHost();
 
 }  // namespace vhb::platform

@@ -87,7 +87,7 @@ protected:
 
     QUdpSocket device;
     std::optional<vhb::platform::LocalHost> host =
-        vhb::platform::LocalHost{"vhb-test-host", "127.0.0.1"};
+        vhb::platform::LocalHost{"vhb-test-host", {"127.0.0.1"}};
 };
 
 TEST_F(SearchTest, RequestGoesToTheSubnetBroadcastFromPort9010) {
@@ -103,6 +103,18 @@ TEST_F(SearchTest, RequestGoesToTheSubnetBroadcastFromPort9010) {
     EXPECT_EQ(form->NMUDP2->RemotePort(), vhb::kDiscoveryPort);
     EXPECT_EQ(form->NMUDP2->ReportLevel(), 2);
     EXPECT_EQ(form->NMUDP2->boundPort(), vhb::kDiscoveryLocalPort);
+}
+
+TEST_F(SearchTest, AFirstAddressOffTheDevicesSubnetGivesWayToOneOnIt) {
+    // As a virtual adapter listed first would; its subnet never sees a request.
+    host = vhb::platform::LocalHost{"vhb-test-host", {"10.99.0.5", "127.0.0.1"}};
+    form->ipEdit->setText(QStringLiteral("127.0.0.9"));
+    form->searche();
+    const auto got = receive(1, 2000);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].data, expectedRequest());
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(form->NMUDP2->RemoteHost(), QStringLiteral("127.0.0.255"));
 }
 
 TEST_F(SearchTest, TwoSearchesSendTwoIdenticalRequests) {

@@ -464,6 +464,56 @@ case_g() {
   stop_sim
 }
 
+# Debian's and Ubuntu's installer map the host name to 127.0.1.1.
+STOCK_HOSTS="$(printf '%s\n' '127.0.0.1	localhost' '127.0.1.1	vhb-ws' '' \
+  '# The following lines are desirable for IPv6 capable hosts' \
+  '::1     localhost ip6-localhost ip6-loopback' 'ff02::1 ip6-allnodes' 'ff02::2 ip6-allrouters')"
+
+case_h() {
+  echo "== h) stock hosts file and another interface first: the search still names $WS_IP"
+  set_dev_addrs "$DEV_IP"
+  # A second interface whose address the host lists first, as a virtual
+  # adapter's on Windows: it carries the default route. Both ends of the pair
+  # are in "ws", so that route leads nowhere.
+  local first="vhbf$$" peer="vhbp$$"
+  if ! { ip link add "$first" netns "$WS" type veth peer name "$peer" netns "$WS" &&
+    ip -n "$WS" addr add 10.99.0.5/24 brd + dev "$first" &&
+    ip -n "$WS" link set "$first" up && ip -n "$WS" link set "$peer" up &&
+    ip -n "$WS" route add default dev "$first"; }; then
+    fail "h: a second interface in ws with the default route"
+    ip -n "$WS" link del "$first" 2>/dev/null
+    return
+  fi
+  start_sim h --timeout 40 --mac "$DEV_MAC" || { fail "h: simulator"; ip -n "$WS" link del "$first"; return; }
+  start_program h "$(printf '[NETWORK]\nIP=%s\nINTERVAL=1\nMAC=%s\nMACCHECKED=1' "$DEV_IP" "$DEV_MAC")"
+  # Rewritten in place, seconds before the first search: the program's
+  # /etc/hosts is this very file. Only what follows is counted.
+  local stock
+  printf '%s\n' "$STOCK_HOSTS" >"$APPDIR/hosts"
+  stock="$(now)"
+  wait_events 25 3 event=discovery --since "$stock"
+  local upto
+  upto="$(now)"
+  local req="event=discovery valid=true len=32 from=$WS_IP port=9010 to=192.168.10.255 --since $stock --until $upto"
+  check "h: with the name at 127.0.1.1 and 10.99.0.5 first, requests name $WS_IP and go to 192.168.10.255" \
+    test "$(count $req address=$WS_IP)" -ge 3
+  check "h: ... and no other request arrived" \
+    test "$(count event=discovery --since "$stock" --until "$upto")" -eq "$(count $req address=$WS_IP)"
+  check "h: the device answered them" test "$(count event=reply to=$WS_IP port=9010)" -ge 2
+  local moved
+  moved="$(now)"
+  set_dev_addrs 192.168.10.77 || { fail "h: moving the device"; ip -n "$WS" link del "$first"; return; }
+  wait_events 10 2 event=heartbeat to=192.168.10.77 --since "$moved"
+  check "h: after the device moved to .77 the heartbeats follow it" \
+    test "$(count event=heartbeat to=192.168.10.77 --since "$moved")" -ge 2
+  stop_program
+  stop_sim
+  set_dev_addrs "$DEV_IP"
+  ip -n "$WS" link del "$first"
+  check "h: the second interface and its default route are gone again" \
+    test -z "$(ip -n "$WS" route show default)" -a -z "$(ip -n "$WS" link show "$peer" 2>/dev/null)"
+}
+
 # The Windows program: the same cases with the program under Wine.
 [ "$PROGRAM" = "$BIN/vesk-hb.exe" ] && source "$HERE/wine.sh"
 
@@ -473,7 +523,7 @@ if ! setup_net; then
 else
   pass "network namespaces $WS ($WS_IP) and $DEV ($DEV_IP), no route out"
   # VHB_E2E_CASES="d g" runs only those cases.
-  for c in ${VHB_E2E_CASES:-a b_c d e f g}; do "case_$c"; done
+  for c in ${VHB_E2E_CASES:-a b_c d e f g h}; do "case_$c"; done
 fi
 
 # Clean up now, so that the root namespace can be checked.

@@ -1,10 +1,21 @@
+#include "platform/linux/hostaddr_linux.h"
+
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <net/route.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <vector>
 
 #include "net/latebind.h"
 #include "platform/host_functions.h"
@@ -43,7 +54,80 @@ int gethostname(char* name, size_t len) {
 
 }  // namespace bound
 
+unsigned long hexField(const std::string& text) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 16);
+    return end != text.c_str() && *end == '\0' ? value : std::numeric_limits<unsigned long>::max();
+}
+
+std::string readRouteTable() {
+    std::ifstream in("/proc/net/route");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The addresses of the interfaces that are up and not loopback, in the
+// system's order with the default route's interface moved to the front, as
+// Windows puts the adapter of its preferred route first.
+std::vector<in_addr> interfaceAddresses() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return {};
+    struct Found {
+        std::string name;
+        in_addr address;
+    };
+    std::vector<Found> found;
+    for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET)
+            continue;
+        if ((i->ifa_flags & IFF_UP) == 0 || (i->ifa_flags & IFF_LOOPBACK) != 0)
+            continue;
+        in_addr address;
+        std::memcpy(&address, &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr,
+                    sizeof address);
+        found.push_back({i->ifa_name, address});
+    }
+    freeifaddrs(list);
+    const std::string preferred = defaultRouteInterface(readRouteTable());
+    std::stable_partition(found.begin(), found.end(), [&](const Found& f) {
+        return !preferred.empty() && f.name == preferred;
+    });
+    std::vector<in_addr> addresses;
+    for (const Found& f : found)
+        addresses.push_back(f.address);
+    return addresses;
+}
+
 }  // namespace
+
+std::string defaultRouteInterface(std::string_view routeTable) {
+    std::istringstream lines{std::string(routeTable)};
+    std::string line;
+    std::getline(lines, line);  // the column names
+    std::string best;
+    unsigned long bestMetric = std::numeric_limits<unsigned long>::max();
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string iface, destination, gateway, flags, refCount, use, metric, mask;
+        if (!(fields >> iface >> destination >> gateway >> flags >> refCount >> use >> metric >>
+              mask)) {
+            continue;
+        }
+        if (hexField(destination) != 0 || hexField(mask) != 0 || (hexField(flags) & RTF_UP) == 0)
+            continue;
+        char* end = nullptr;
+        const unsigned long m = std::strtoul(metric.c_str(), &end, 10);
+        if (*end != '\0')
+            continue;
+        if (best.empty() || m < bestMetric) {
+            best = iface;
+            bestMetric = m;
+        }
+    }
+    return best;
+}
 
 std::optional<LocalHost> lookupLocalHost() {
     std::array<char, 128> name{};
@@ -60,12 +144,23 @@ std::optional<LocalHost> lookupLocalHost() {
     LocalHost host;
     // Copied before the next call that may reuse the entry's storage.
     host.officialName = entry->h_name != nullptr ? entry->h_name : "";
-    in_addr first;
-    std::memcpy(&first, entry->h_addr_list[0], sizeof first);
-    const char* text = bound::inet_ntoa(first);
-    if (text == nullptr)
-        return std::nullopt;
-    host.address = text;
+    std::vector<in_addr> lookedUp;
+    for (char* const* a = entry->h_addr_list; *a != nullptr; ++a) {
+        in_addr address;
+        std::memcpy(&address, *a, sizeof address);
+        lookedUp.push_back(address);
+    }
+    std::vector<in_addr> addresses = interfaceAddresses();
+    // With no interface up but loopback, the name's own addresses are all
+    // there is to name.
+    if (addresses.empty())
+        addresses = lookedUp;
+    for (const in_addr& address : addresses) {
+        const char* text = bound::inet_ntoa(address);
+        if (text == nullptr)
+            return std::nullopt;
+        host.addresses.emplace_back(text);
+    }
     return host;
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "net/latebind.h"
 #include "platform/host_functions.h"
@@ -70,12 +71,21 @@ std::optional<LocalHost> lookupLocalHost() {
     LocalHost host;
     // Copied before the next call that may reuse the entry's storage.
     host.officialName = entry->h_name != nullptr ? entry->h_name : "";
-    in_addr first;
-    std::memcpy(&first, entry->h_addr_list[0], sizeof first);
-    const char* text = bound::inet_ntoa(first);
-    if (text == nullptr)
-        return std::nullopt;
-    host.address = text;
+    // For its own name the system lists its adapters' addresses, the
+    // preferred one first; all of them are kept, so that the search can
+    // pass over a virtual adapter that cannot reach the device.
+    std::vector<in_addr> addresses;
+    for (char* const* a = entry->h_addr_list; *a != nullptr; ++a) {
+        in_addr address;
+        std::memcpy(&address, *a, sizeof address);
+        addresses.push_back(address);
+    }
+    for (const in_addr& address : addresses) {
+        const char* text = bound::inet_ntoa(address);
+        if (text == nullptr)
+            return std::nullopt;
+        host.addresses.emplace_back(text);
+    }
     return host;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "net/latebind.h"
 #include "net/local_octets.h"
@@ -30,20 +31,23 @@ private:
     vhb::platform::BoundFunction saved_;
 };
 
-TEST(WinLocalHost, GivesAnIPv4AddressOfFourOctets) {
+TEST(WinLocalHost, GivesIPv4AddressesOfFourOctets) {
     const auto host = vhb::platform::lookupLocalHost();
     ASSERT_TRUE(host.has_value());
     EXPECT_FALSE(host->officialName.empty());
-    const auto octets = vhb::splitOctets(host->address);
-    for (int32_t octet : octets) {
-        EXPECT_GE(octet, 0);
-        EXPECT_LE(octet, 255);
+    ASSERT_FALSE(host->addresses.empty());
+    for (const std::string& address : host->addresses) {
+        const auto octets = vhb::splitOctets(address);
+        for (int32_t octet : octets) {
+            EXPECT_GE(octet, 0);
+            EXPECT_LE(octet, 255);
+        }
+        // Written back, the four numbers are the text: nothing was lost or added.
+        EXPECT_EQ(std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." +
+                      std::to_string(octets[2]) + "." + std::to_string(octets[3]),
+                  address);
+        EXPECT_NE(octets[0], 0);
     }
-    // Written back, the four numbers are the text: nothing was lost or added.
-    EXPECT_EQ(std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." +
-                  std::to_string(octets[2]) + "." + std::to_string(octets[3]),
-              host->address);
-    EXPECT_NE(octets[0], 0);
 }
 
 // The bound calls give what the same functions give when called directly.
@@ -55,14 +59,19 @@ TEST(WinLocalHost, AgreesWithTheHostFunctionsCalledDirectly) {
     const hostent* entry = gethostbyname(name);
     ASSERT_NE(entry, nullptr);
     ASSERT_NE(entry->h_addr_list[0], nullptr);
-    in_addr first;
-    memcpy(&first, entry->h_addr_list[0], sizeof first);
-    EXPECT_EQ(host->address, inet_ntoa(first));
+    // Every address, in the system's order.
+    std::vector<std::string> expected;
+    for (char* const* a = entry->h_addr_list; *a != nullptr; ++a) {
+        in_addr address;
+        memcpy(&address, *a, sizeof address);
+        expected.emplace_back(inet_ntoa(address));
+    }
+    EXPECT_EQ(host->addresses, expected);
     EXPECT_EQ(host->officialName, entry->h_name);
     // Inside the test's network namespace only loopback is up.
-    const auto octets = vhb::splitOctets(host->address);
+    const auto octets = vhb::splitOctets(host->addresses.front());
     if (octets[0] == 127) {
-        EXPECT_EQ(host->address, "127.0.0.1");
+        EXPECT_EQ(host->addresses.front(), "127.0.0.1");
     }
 }
 
