@@ -1,7 +1,10 @@
 #pragma once
 // Small facts that differ between the operating systems.
+#include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "settings/ini_file.h"
 
 namespace vhb::platform {
 
@@ -14,7 +17,9 @@ std::string_view nativeLineEnd();
 std::string_view programFilePattern();
 // Brings a file's or a folder's latest state onto the disk; false when that
 // failed.
-bool syncToDisk(const std::string& path);
+bool syncToDisk(const std::filesystem::path& path);
+// What a save of the settings file needs of this system.
+FileCalls fileCalls();
 // Settles, before the application object is made, which event loop the
 // toolkit runs.
 void chooseEventLoop();

@@ -248,8 +248,10 @@ void TForm2::BitBtn7Click() {
     const QString chosen = QDir::toNativeSeparators(OpenDialog1 ? OpenDialog1() : QString());
     if (chosen.isEmpty())
         return;
-    Edit2->setText(vhb::textFromLocal8(
-        vhb::openDialogInstance(vhb::local8FromText(chosen), vhb::platform::pathSeparators())));
+    // Split as UTF-8, so that no folder name outside the code page can
+    // change where the name begins.
+    Edit2->setText(QString::fromStdString(
+        vhb::openDialogInstance(chosen.toStdString(), vhb::platform::pathSeparators())));
 }
 
 void TForm2::closeEvent(QCloseEvent* e) {

@@ -36,7 +36,7 @@ std::vector<const SettingKey*> readerOrder() {
     return order;
 }
 
-HeartbeatSettings loadSettings(const std::string& iniPath) {
+HeartbeatSettings loadSettings(const std::filesystem::path& iniPath) {
     HeartbeatSettings s;
     for (const SettingKey* k : readerOrder()) {
         const std::string text = iniReadString(iniPath, k->section, k->key, k->defaultText);
@@ -57,8 +57,8 @@ HeartbeatSettings loadSettings(const std::string& iniPath) {
     return s;
 }
 
-void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32_t intervalSeconds,
-                  std::string_view newLineEnd, SyncToDisk sync) {
+void saveSettings(const std::filesystem::path& iniPath, const HeartbeatSettings& s,
+                  uint32_t intervalSeconds, std::string_view newLineEnd, const FileCalls& calls) {
     for (const SettingKey& k : settingKeys()) {
         std::string value;
         switch (k.form) {
@@ -75,7 +75,7 @@ void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32
                 value = std::to_string(static_cast<int16_t>(s.*(k.number)));
                 break;
         }
-        iniWriteString(iniPath, k.section, k.key, value, newLineEnd, sync);
+        iniWriteString(iniPath, k.section, k.key, value, newLineEnd, calls);
     }
 }
 

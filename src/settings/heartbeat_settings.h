@@ -45,11 +45,12 @@ const std::vector<SettingKey>& settingKeys();
 // The same entries in the reader's order: CODE before MAC.
 std::vector<const SettingKey*> readerOrder();
 
-HeartbeatSettings loadSettings(const std::string& iniPath);
+HeartbeatSettings loadSettings(const std::filesystem::path& iniPath);
 // Writes every key by itself; a failed write stops at that key and raises
 // IniWriteError. INTERVAL is written as `intervalSeconds`.
-void saveSettings(const std::string& iniPath, const HeartbeatSettings& s, uint32_t intervalSeconds,
-                  std::string_view newLineEnd = "\n", SyncToDisk sync = nullptr);
+void saveSettings(const std::filesystem::path& iniPath, const HeartbeatSettings& s,
+                  uint32_t intervalSeconds, std::string_view newLineEnd = "\n",
+                  const FileCalls& calls = {});
 
 // The heartbeat period a start with this interval text uses: the text as
 // whole seconds (5 when it is not a number), and 5000 ms where that is under

@@ -15,7 +15,7 @@ namespace vhb {
 
 namespace {
 
-bool readAll(const std::string& path, std::string& out) {
+bool readAll(const fs::path& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -23,10 +23,10 @@ bool readAll(const std::string& path, std::string& out) {
     return true;
 }
 
-std::string fullPath(const std::string& path) {
+fs::path fullPath(const fs::path& path) {
     std::error_code ec;
     const fs::path p = fs::absolute(path, ec);
-    return ec ? path : p.string();
+    return ec ? path : p;
 }
 
 // A file or folder that carries no write permission at all is treated as
@@ -42,29 +42,36 @@ bool markedReadOnly(const fs::path& p) {
 
 // The writer's own temporary files for this settings file: its name, ".tmp"
 // and digits. A save that was killed before its rename leaves one behind.
-bool isOwnTempFile(const std::string& name, const std::string& target) {
-    const std::string prefix = target + ".tmp";
+// Compared in the system's own characters, so any file name works.
+bool isOwnTempFile(const fs::path::string_type& name, const fs::path& target) {
+    fs::path prefixPath = target;
+    prefixPath += ".tmp";
+    const fs::path::string_type& prefix = prefixPath.native();
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
         return false;
-    return name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+    for (size_t i = prefix.size(); i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return true;
 }
 
-void removeLeftoverTempFiles(const fs::path& folder, const std::string& target) {
+void removeLeftoverTempFiles(const fs::path& folder, const fs::path& target) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code rc;
-        if (isOwnTempFile(it->path().filename().string(), target) && it->is_regular_file(rc))
+        if (isOwnTempFile(it->path().filename().native(), target) && it->is_regular_file(rc))
             fs::remove(it->path(), rc);
     }
 }
 
 }  // namespace
 
-// The path is in the system's encoding already; the text after it is made so.
-IniWriteError::IniWriteError(const std::string& path)
-    : Exception(path + systemText(" に書き込めません")) {}
+// The message is in the system's 8-bit encoding, as every text of the core.
+IniWriteError::IniWriteError(const fs::path& path)
+    : Exception(systemText(reinterpret_cast<const char*>(path.u8string().c_str())) +
+                systemText(" に書き込めません")) {}
 
-std::string iniReadString(const std::string& path, std::string_view section, std::string_view key,
+std::string iniReadString(const fs::path& path, std::string_view section, std::string_view key,
                           std::string_view def) {
     std::string bytes;
     if (!readAll(path, bytes))
@@ -72,19 +79,20 @@ std::string iniReadString(const std::string& path, std::string_view section, std
     return iniRead(bytes, section, key, def);
 }
 
-bool fileExists(const std::string& path) {
+bool fileExists(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
 }
 
-void iniWriteString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value, std::string_view newLineEnd, SyncToDisk sync) {
-    const std::string full = fullPath(path);
-    const fs::path target(full);
+void iniWriteString(const fs::path& path, std::string_view section, std::string_view key,
+                    std::string_view value, std::string_view newLineEnd, const FileCalls& calls) {
+    const fs::path full = fullPath(path);
+    const fs::path& target = full;
     const fs::path folder = target.parent_path();
+    const SyncToDisk sync = calls.sync;
     std::error_code ec;
     const bool exists = fs::exists(target, ec);
-    if (markedReadOnly(folder) || (exists && markedReadOnly(target)) ||
+    if ((calls.folderMarkRefuses && markedReadOnly(folder)) || (exists && markedReadOnly(target)) ||
         !fs::is_directory(folder, ec))
         throw IniWriteError(full);
 
@@ -92,11 +100,11 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
     if (exists && !readAll(full, bytes))
         throw IniWriteError(full);
     const std::string updated = iniSet(bytes, section, key, value, newLineEnd);
-    removeLeftoverTempFiles(folder, target.filename().string());
+    removeLeftoverTempFiles(folder, target.filename());
 
     std::random_device rd;
-    const fs::path temp =
-        folder / (target.filename().string() + ".tmp" + std::to_string(rd() % 1000000u));
+    fs::path temp = target;
+    temp += ".tmp" + std::to_string(rd() % 1000000u);
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (out) {
@@ -112,7 +120,7 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
         // The new content is on the disk before it takes the settings file's
         // name, so a power cut leaves the old file or the new one, never an
         // empty one.
-        if (!out || (sync && !sync(temp.string()))) {
+        if (!out || (sync && !sync(temp))) {
             fs::remove(temp, ec);
             throw IniWriteError(full);
         }
@@ -120,14 +128,15 @@ void iniWriteString(const std::string& path, std::string_view section, std::stri
     // The replaced file keeps the permissions it had.
     if (exists)
         fs::permissions(temp, fs::status(target, ec).permissions(), ec);
-    fs::rename(temp, target, ec);
-    if (ec) {
+    const bool replaced =
+        calls.replace ? calls.replace(temp, target) : (fs::rename(temp, target, ec), !ec);
+    if (!replaced) {
         fs::remove(temp, ec);
         throw IniWriteError(full);
     }
     // The rename itself lives in the folder's entries.
     if (sync)
-        sync(folder.string());
+        sync(folder);
 }
 
 }  // namespace vhb

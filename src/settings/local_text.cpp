@@ -1,6 +1,7 @@
 #include "settings/local_text.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 
 namespace vhb {
 
@@ -112,6 +113,10 @@ std::string local8FromText(const QString& text) {
     }
     appendEncoded(out, text.mid(runStart));
     return out;
+}
+
+std::filesystem::path filePathFromText(const QString& path) {
+    return QFileInfo(path).filesystemFilePath();
 }
 
 }  // namespace vhb

@@ -21,9 +21,11 @@ QString fromLocal8(const std::string& s) {
 }
 }  // namespace
 
+// From Qt's own path of the program, as UTF-8: every folder name works, in
+// the system's 8-bit code page or not.
 QString TForm2::settingsFilePath() {
-    return fromLocal8(
-        vhb::settingsPathFor(local8(vhb::programFilePath()), vhb::platform::pathSeparators()));
+    return QString::fromStdString(vhb::settingsPathFor(vhb::programFilePath().toStdString(),
+                                                       vhb::platform::pathSeparators()));
 }
 
 vhb::HeartbeatSettings TForm2::currentSettings() const {
@@ -62,13 +64,13 @@ void TForm2::IniLoad() {
     const QString path = settingsFilePath();
     if (hb_main)
         hb_main->IniFileName = path;
-    applySettings(vhb::loadSettings(local8(path)));
+    applySettings(vhb::loadSettings(vhb::filePathFromText(path)));
 }
 
 void TForm2::IniSave() {
     // INTERVAL is the period a start with the box's current text uses, so an
     // edit made after a Stop is not lost.
     const uint32_t seconds = vhb::heartbeatPeriodMs(local8(IntervalEdit->text())) / 1000;
-    vhb::saveSettings(local8(settingsFilePath()), currentSettings(), seconds,
-                      vhb::platform::nativeLineEnd(), vhb::platform::syncToDisk);
+    vhb::saveSettings(vhb::filePathFromText(settingsFilePath()), currentSettings(), seconds,
+                      vhb::platform::nativeLineEnd(), vhb::platform::fileCalls());
 }

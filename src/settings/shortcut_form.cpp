@@ -5,6 +5,7 @@
 #include "app/hb_main.h"
 #include "platform/shortcut.h"
 #include "settings/form2.h"
+#include "settings/local_text.h"
 
 namespace {
 std::string local8(const QString& s) {
@@ -23,6 +24,6 @@ void TForm2::BitBtn1Click() {
     }
     IniSave();  // a failed save goes to the error report, and no shortcut is made
     const QString appName = hb_main ? hb_main->AppName : QStringLiteral("Vesk-HB");
-    vhb::platform::CreateShortcut(local8(vhb::programFilePath()), local8(appName),
+    vhb::platform::CreateShortcut(vhb::filePathFromText(vhb::programFilePath()), local8(appName),
                                   vhb::platform::kStartupFolder);
 }

@@ -80,7 +80,8 @@ void replaceFile(const std::string& folder, const std::string& name, const std::
 
 }  // namespace
 
-void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder) {
+void CreateShortcut(const std::filesystem::path& exe, const std::string& linkName, int folder) {
+    const std::string& exePath = exe.native();
     if (folder != kStartupFolder)
         return;
     // The entry's file name is the link name: it must stay inside the folder.

@@ -35,7 +35,7 @@ bool desktopFileDialog() {
     return noGlib == nullptr || *noGlib == '\0';
 }
 
-bool syncToDisk(const std::string& path) {
+bool syncToDisk(const std::filesystem::path& path) {
     // A folder opened read-only can be synced too: that is what makes a
     // rename inside it durable.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -44,6 +44,11 @@ bool syncToDisk(const std::string& path) {
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// rename() replaces in one step; every folder mark counts.
+FileCalls fileCalls() {
+    return FileCalls(syncToDisk);
 }
 
 }  // namespace vhb::platform

@@ -12,7 +12,6 @@
 #include "net/latebind.h"
 #include "platform/shortcut.h"
 #include "platform/system.h"
-#include "settings/autostart_entry.h"
 
 namespace vhb {
 
@@ -24,8 +23,8 @@ constexpr CLSID kClsidShellLink = {
     0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID kIidUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidShellLinkA = {
-    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidShellLinkW = {
+    0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID kIidPersistFile = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // In-process server or local server.
@@ -39,7 +38,7 @@ void* g_SHGetPathFromIDList = nullptr;
 
 using SHGetMallocFn = HRESULT(WINAPI*)(IMalloc**);
 using SHGetSpecialFolderLocationFn = HRESULT(WINAPI*)(HWND, int, LPITEMIDLIST*);
-using SHGetPathFromIDListFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR);
+using SHGetPathFromIDListWFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR);
 
 }  // namespace
 
@@ -58,11 +57,11 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwndOwner, int nFolder, LPITEMIDL
         hwndOwner, nFolder, ppidl);
 }
 
-// The 8-bit variant: the export without the A is the same function on the
-// systems that still have it, the one with the A is on all of them.
-BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath) {
-    BindProcedure(g_SHGetPathFromIDList, kShell32, "SHGetPathFromIDListA");
-    return reinterpret_cast<SHGetPathFromIDListFn>(g_SHGetPathFromIDList)(pidl, pszPath);
+// The UTF-16 variant: a Startup folder under a user name outside the 8-bit
+// code page has no 8-bit path.
+BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath) {
+    BindProcedure(g_SHGetPathFromIDList, kShell32, "SHGetPathFromIDListW");
+    return reinterpret_cast<SHGetPathFromIDListWFn>(g_SHGetPathFromIDList)(pidl, pszPath);
 }
 
 namespace platform {
@@ -143,15 +142,15 @@ ComponentRuntime::~ComponentRuntime() {
         CoUninitialize();
 }
 
-void CreateShortcut(const std::string& exePath, const std::string& linkName, int folder) {
+void CreateShortcut(const std::filesystem::path& exePath, const std::string& linkName, int folder) {
     ComRef<IUnknown> object;
     const HRESULT created =
         CoCreateInstance(kClsidShellLink, nullptr, kClassContext, kIidUnknown, object.out());
     if (IsFailureCode(created))
         raiseOleError(created);
-    ComRef<IShellLinkA> link;
+    ComRef<IShellLinkW> link;
     ComRef<IPersistFile> file;
-    if (IsFailureCode(object.p->QueryInterface(kIidShellLinkA, link.out())) ||
+    if (IsFailureCode(object.p->QueryInterface(kIidShellLinkW, link.out())) ||
         IsFailureCode(object.p->QueryInterface(kIidPersistFile, file.out()))) {
         throw Exception(systemMessage(E_NOINTERFACE));
     }
@@ -165,13 +164,15 @@ void CreateShortcut(const std::string& exePath, const std::string& linkName, int
         list.items = nullptr;  // not ours to free after a failure
         return;
     }
-    char path[MAX_PATH + 1] = {};
-    if (!vhb::SHGetPathFromIDListA(list.items, path))
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!vhb::SHGetPathFromIDListW(list.items, path))
         return;
 
-    link.p->SetPath(exePath.c_str());
-    link.p->SetWorkingDirectory(programFolder(exePath, "\\:").c_str());
-    const std::wstring linkPath = wideFromAnsi(std::string(path) + "\\" + linkName + ".lnk");
+    const std::wstring& exe = exePath.native();
+    link.p->SetPath(exe.c_str());
+    // The folder with its final separator, as the 8-bit rule gives it.
+    link.p->SetWorkingDirectory(exe.substr(0, exe.find_last_of(L"\\:") + 1).c_str());
+    const std::wstring linkPath = std::wstring(path) + L"\\" + wideFromAnsi(linkName) + L".lnk";
     // An existing link of that name is replaced; a failed save shows nothing.
     file.p->Save(linkPath.c_str(), FALSE);
 }

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -169,6 +172,28 @@ TEST_F(IniFileTest, ReadOnlyFileOrFolderRaisesTheErrorAndKeepsTheFile) {
     }
 }
 
+#ifndef _WIN32
+// Where a folder's mark only gives it a look (Windows), the system's own
+// answer decides: root writes into a folder without write marks here.
+TEST_F(IniFileTest, AFolderMarkThatDoesNotRefuseLeavesItToTheSystem) {
+    write("[NETWORK]\nPORT=1\n");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const bool systemWrites = access(dir.c_str(), W_OK) == 0;
+    vhb::FileCalls calls;
+    calls.folderMarkRefuses = false;
+    bool saved = true;
+    try {
+        vhb::iniWriteString(path, "NETWORK", "PORT", "2", "\n", calls);
+    } catch (const vhb::IniWriteError&) {
+        saved = false;
+    }
+    fs::permissions(dir, fs::perms::owner_all);
+    EXPECT_EQ(saved, systemWrites);
+    EXPECT_EQ(bytes(), saved ? "[NETWORK]\nPORT=2\n" : "[NETWORK]\nPORT=1\n");
+}
+
+#endif
+
 TEST_F(IniFileTest, ByteOrderMarkIsNoPartOfTheFirstSection) {
     write(
         "\xEF\xBB\xBF[NETWORK]\r\nCODE=\xE9\xE8"
@@ -181,7 +206,7 @@ TEST_F(IniFileTest, ByteOrderMarkIsNoPartOfTheFirstSection) {
 TEST_F(IniFileTest, SyncsBeforeTheRenameAndClearsItsOwnLeftovers) {
     static std::vector<std::string> synced;
     static bool syncWorks;
-    const vhb::SyncToDisk sync = [](const std::string& p) {
+    const vhb::SyncToDisk sync = [](const fs::path& p) {
         synced.push_back(fs::path(p).filename().string());
         return syncWorks;
     };

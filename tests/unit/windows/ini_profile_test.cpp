@@ -9,7 +9,9 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 
+#include "platform/system.h"
 #include "settings/ini_file.h"
 
 namespace {
@@ -198,6 +200,65 @@ TEST_F(ProfileComparison, SystemReadsWhatWeWrite) {
     EXPECT_EQ(systemRead(path, "SYSTEM", "STARTCNT", "d"), "0");
     EXPECT_EQ(systemRead(path, "CPU", "APP1", "d"), "");
     EXPECT_EQ(systemRead(path, "CPU", "WAITSTART", "d"), "1");
+}
+
+// The system's own file calls: what Windows lets through and what it refuses.
+struct SaveCase {
+    const char* name;
+    const wchar_t* folder;  // inside the test's folder
+    DWORD folderAttribute;
+    DWORD fileAttribute;
+    DWORD holdMs;  // the file held open without delete sharing, from the save's start
+    bool saved;
+};
+
+const SaveCase kSaves[] = {
+    {"a folder named in Japanese", L"\u30c4\u30fc\u30eb", 0, 0, 0, true},
+    {"a folder named in Cyrillic", L"\u0406\u043d\u0441\u0442\u0440", 0, 0, 0, true},
+    {"a read-only folder (a customised look)", L"look", FILE_ATTRIBUTE_READONLY, 0, 0, true},
+    {"a read-only file", L"plain", 0, FILE_ATTRIBUTE_READONLY, 0, false},
+    {"a file a scanner holds for a moment", L"scanned", 0, 0, 300, true},
+    {"a file held for good", L"held", 0, 0, 3000, false},
+};
+
+TEST_F(ProfileComparison, SavesWhereWindowsWritesAndNowhereElse) {
+    for (const SaveCase& c : kSaves) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path folder = folder_ / c.folder;
+        const std::filesystem::path file = folder / L"vesk-hb.Ini";
+        std::filesystem::create_directories(folder);
+        std::ofstream(file) << "[NETWORK]\r\nPORT=9100\r\n";
+        if (c.folderAttribute)
+            SetFileAttributesW(folder.c_str(), c.folderAttribute);
+        if (c.fileAttribute)
+            SetFileAttributesW(file.c_str(), c.fileAttribute);
+        HANDLE held = INVALID_HANDLE_VALUE;
+        std::thread release;
+        if (c.holdMs) {
+            held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            release = std::thread([&] {
+                Sleep(c.holdMs);
+                CloseHandle(held);
+            });
+        }
+        bool saved = true;
+        try {
+            vhb::iniWriteString(file, "NETWORK", "PORT", "9200", "\r\n",
+                                vhb::platform::fileCalls());
+        } catch (const vhb::IniWriteError&) {
+            saved = false;
+        }
+        if (release.joinable())
+            release.join();
+        EXPECT_EQ(saved, c.saved);
+        EXPECT_EQ(vhb::iniReadString(file, "NETWORK", "PORT", "d"), c.saved ? "9200" : "9100");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
+            << "a temporary file was left";
+        SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 }  // namespace
