@@ -241,7 +241,7 @@ vhb_winapp_leg() {
   local tests
   tests=$(ctest --test-dir "$VHB_WIN_APP_BUILD" -N -R '^component_' | sed -n 's/^ *Test *#[0-9]*: //p')
   # shellcheck disable=SC2086
-  vhb_winapp_build "$(nproc)" vesk-hb vesk-hb-device $tests || return 1
+  vhb_winapp_build "$(nproc)" vesk-hb vesk-hb-device vhb-pdh-standin $tests || return 1
   vhb_winapp_deploy "$qt" "$VHB_WIN_APP_BUILD/bin" platforms/qoffscreen.dll || return 1
   vhb_winapp_tests -R '^component_' || status=1
   vhb_winapp_zip "$qt" "$VHB_WIN_ZIP" || status=1
@@ -250,7 +250,8 @@ vhb_winapp_leg() {
     unzipped=$(mktemp -d "${TMPDIR:-/tmp}/vhb-winzip.XXXXXX")
     unzip -q "$VHB_WIN_ZIP" -d "$unzipped"
     echo "== end-to-end under Wine: the unzipped program in the network namespaces"
-    VHB_E2E_SIM="$VHB_BUILD/bin/vesk-hb-device" "$VHB_ROOT/tests/e2e/run.sh" \
+    VHB_E2E_SIM="$VHB_BUILD/bin/vesk-hb-device" \
+      VHB_E2E_PDH="$VHB_WIN_APP_BUILD/bin/pdh-standin/pdh.dll" "$VHB_ROOT/tests/e2e/run.sh" \
       "$unzipped/vesk-hb" || status=1
     rm -rf "$unzipped"
   else

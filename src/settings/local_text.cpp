@@ -1,7 +1,8 @@
 #include "settings/local_text.h"
 
 #include <QByteArray>
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 
 namespace vhb {
 
@@ -115,8 +116,15 @@ std::string local8FromText(const QString& text) {
     return out;
 }
 
+// With the system's own separators, so that an error names the file as the
+// operator knows it.
 std::filesystem::path filePathFromText(const QString& path) {
-    return QFileInfo(path).filesystemFilePath();
+#ifdef _WIN32
+    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
+#else
+    const QByteArray bytes = QFile::encodeName(path);
+    return std::filesystem::path(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+#endif
 }
 
 }  // namespace vhb

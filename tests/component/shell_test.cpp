@@ -199,6 +199,30 @@ TEST_F(ShellTest, ExitWithAFailedSaveRunsOn) {
     QFile::setPermissions(iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+// Operators unzip the program anywhere: Start and Exit save beside it
+// whatever the folder's name, inside the system's code page or not.
+TEST_F(ShellTest, StartAndExitSaveInAFolderOfAnyName) {
+    hb_main->Timer1->stop();
+    hb_main->TryiconSet();
+    for (const char* name : {"Jos\u00e9", "\u30c4\u30fc\u30eb", "\u0406\u043d\u0441\u0442\u0440"}) {
+        const QString folder = dir.filePath(QString::fromUtf8(name));
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        vhb::setProgramFilePath(QDir::toNativeSeparators(folder + QStringLiteral("/vesk-hb")));
+        const QString ini = folder + QStringLiteral("/vesk-hb.Ini");
+        form->ipEdit->setText(QStringLiteral("127.0.0.1"));
+        form->BitBtn3->click();
+        form->BitBtn4->click();
+        EXPECT_TRUE(QFile::exists(ini));
+        QFile::remove(ini);
+        answer = true;
+        form->BitBtn18->click();
+        EXPECT_TRUE(QFile::exists(ini));
+        EXPECT_EQ(errors, QStringList());
+        answer = false;
+    }
+}
+
 TEST_F(ShellTest, QuestionsLowerTheStayOnTopWindowsAndRaiseThemAfter) {
     hb_main->Timer1->stop();
     form->show();

@@ -1,6 +1,6 @@
 # The Windows program in the end-to-end bed, under Wine; sourced by run.sh
 # when its folder holds vesk-hb.exe. The cases are run.sh's: only how the
-# program starts differs, and the application watch, which Wine cannot show.
+# program starts differs, and where the application watch reads its counter.
 #
 # Wine's server creates the program's sockets, so the prefix is made, and
 # every Wine process started, inside "ws": nothing of Wine runs in the root
@@ -8,6 +8,7 @@
 # shellcheck shell=bash
 
 WINE_DIR="$TMP/wine"
+EXTRA_CASES="i"
 # Wine's own start-up (its server, the Qt DLLs) comes before the program's
 # entry: about 3 s more than a Linux start, measured 8.6 s in all.
 FIRST_BEAT_LATEST=10
@@ -24,7 +25,8 @@ in_ws() {
       exec "$@"' sh "$dir" env HOME="$WINE_DIR/home" TMPDIR="$WINE_DIR/tmp" \
     XDG_CONFIG_HOME="$WINE_DIR/home/.config" XDG_DATA_HOME="$WINE_DIR/home/.local/share" \
     WINEPREFIX="$WINE_DIR/prefix" WINEDEBUG=-all DISPLAY="$WINE_DISPLAY" \
-    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;pdh=n,b" \
+    VHB_PDH_VALUES="Z:$(printf '%s' "$WINE_DIR/pdh-values" | tr / '\\')" "$@"
 }
 
 setup_wine() {
@@ -50,6 +52,7 @@ setup_wine() {
 }
 
 eval "bed_setup_net() $(declare -f setup_net | tail -n +2)"
+eval "bed_case_d() $(declare -f case_d | tail -n +2)"
 setup_net() { bed_setup_net && setup_wine; }
 
 # The unzipped folder copied whole, the settings file beside vesk-hb.exe.
@@ -58,14 +61,21 @@ start_program() {
   APPDIR="$TMP/app-$name"
   mkdir -p "$APPDIR"
   cp -r "$BIN"/. "$APPDIR/"
+  # The stand-in counter library, where the bed has one (see case d).
+  [ -n "${VHB_E2E_PDH:-}" ] && [ -f "$VHB_E2E_PDH" ] && cp "$VHB_E2E_PDH" "$APPDIR/pdh.dll"
   printf '%s\n' "$settings" >"$APPDIR/vesk-hb.Ini"
+  # Wine shows a file without write permission as read-only.
+  [ -n "${INI_MODE:-}" ] && chmod "$INI_MODE" "$APPDIR/vesk-hb.Ini"
   cp "$WINE_DIR/hosts" "$APPDIR/hosts"
   PROGLOG="$TMP/program-$name.log"
   launch_program
 }
+# PROG_ENV: assignments for the program's surroundings (a locale, say).
+PROG_ENV=""
 launch_program() {
   PROG_START="$(now)"
-  in_ws "$APPDIR" wine "$APPDIR/vesk-hb.exe" >>"$PROGLOG" 2>&1 &
+  # shellcheck disable=SC2086
+  in_ws "$APPDIR" env $PROG_ENV wine "$APPDIR/vesk-hb.exe" >>"$PROGLOG" 2>&1 &
   PROG_PID=$!
   PIDS+=("$PROG_PID")
 }
@@ -79,18 +89,50 @@ stop_program() {
   in_ws "$WINE_DIR" wineserver -w >/dev/null 2>&1
 }
 
-# Wine's pdh has no per-process counter: it refuses the path
-# "\Process(name#0)\% Processor Time", so the watch never starts (and the
-# Windows unit tests check that refusal). What can be shown is what the
-# program does then: no error, and the heartbeat runs on.
+# Wine's pdh has no per-process counter. The bed's stand-in (VHB_E2E_PDH,
+# built with the tests, never in the zip) takes its place beside the program,
+# preferred to Wine's own: it serves the process's processor time from a file
+# that the helper below advances, and refuses the path in the system's own
+# language as a German system does, so the English call is shown too. Then
+# run.sh's case d runs as on Linux: SIGSTOP to the helper holds the value.
+PDH_VALUES="$WINE_DIR/pdh-values"
+watch_available() {
+  if [ -z "${VHB_E2E_PDH:-}" ] || [ ! -f "$VHB_E2E_PDH" ]; then
+    skip "$1: application watch skipped: the stand-in counter library (VHB_E2E_PDH) is not built"
+    return 1
+  fi
+  mkdir -p "$PDH_VALUES"
+  return 0
+}
+# Processor time in 100 ns units, advanced 20 ms every 0.1 s while it runs;
+# the file goes with the helper, as the process does.
+start_helper() {
+  mkdir -p "$PDH_VALUES"
+  local file="$PDH_VALUES/$HELPER_NAME#0"
+  sh -c 'v=0; while :; do v=$((v + 200000)); echo $v >"$1.new" && mv "$1.new" "$1"; sleep 0.1; done' \
+    sh "$file" &
+  HELPER_PID=$!
+  PIDS+=("$HELPER_PID")
+}
+stop_helper() {
+  [ -n "$HELPER_PID" ] && kill_pid "$HELPER_PID"
+  HELPER_PID=""
+  rm -f "$PDH_VALUES/$HELPER_NAME#0"*
+}
+
 case_d() {
-  wine_case_d
+  if [ -n "${VHB_E2E_PDH:-}" ] && [ -f "$VHB_E2E_PDH" ]; then
+    bed_case_d
+  else
+    wine_case_d
+  fi
   wine_case_sim
 }
 
+# Without the stand-in the path is refused: no error, and the heartbeat runs on.
 wine_case_d() {
   echo "== d) application watch under Wine: the counter path is refused, the heartbeat runs on"
-  skip "d: a hung application holding the heartbeat (Wine's pdh has no per-process counter)"
+  skip "d: a hung application holding the heartbeat (no stand-in counter library)"
   set_dev_addrs "$DEV_IP"
   start_sim d-wine --timeout 3 || { fail "d: simulator"; return; }
   start_program d-wine "$(printf '[NETWORK]\nIP=%s\nINTERVAL=1\n[CPU]\nAUTOSTART=1\nCOUNT1=3\nAPP1=vhbnosuch#0\nWAITSTART=0' \
@@ -137,4 +179,45 @@ wine_case_sim() {
   stop_program
   kill_pid "$winsim_pid"
   stop_sim
+}
+
+# Operators unzip the program into folders of any name. The system's locale
+# gives Wine its code page: Japanese (932) for a Japanese name, and a
+# Cyrillic name under the Western code page (1252), which has none of its
+# letters. Both locales are made in the bed's own folder.
+case_i() {
+  echo "== i) the unzipped program in folders named in Japanese (code page 932) and Cyrillic (1252)"
+  local loc="$WINE_DIR/locale"
+  mkdir -p "$loc"
+  if ! localedef -i ja_JP -f UTF-8 "$loc/ja_JP.UTF-8" >/dev/null 2>&1 ||
+    ! localedef -i en_US -f UTF-8 "$loc/en_US.UTF-8" >/dev/null 2>&1; then
+    skip "i: folders of any name (localedef cannot make the locales)"
+    return
+  fi
+  set_dev_addrs "$DEV_IP"
+  local folder locale n=0
+  for folder in "ツール:ja_JP.UTF-8" "Інструменти:en_US.UTF-8"; do
+    locale="${folder#*:}" folder="${folder%%:*}" n=$((n + 1))
+    start_sim "i$n" --timeout 3 || { fail "i: simulator"; return; }
+    APPDIR="$TMP/i$n/$folder"
+    mkdir -p "$APPDIR"
+    cp -r "$BIN"/. "$APPDIR/"
+    printf '[NETWORK]\nIP=%s\nINTERVAL=1\n' "$DEV_IP" >"$APPDIR/vesk-hb.Ini"
+    cp "$WINE_DIR/hosts" "$APPDIR/hosts"
+    PROGLOG="$TMP/program-i$n.log"
+    PROG_ENV="LOCPATH=$loc LANG=$locale LC_ALL=$locale"
+    launch_program
+    PROG_ENV=""
+    wait_events 25 3 event=heartbeat
+    check "i: from $folder under $locale, heartbeats flow" test "$(count event=heartbeat)" -ge 3
+    local keys
+    keys="$(grep -cE '^(PORT|IP|INTERVAL|LOCALPORT|MAC|CODE|MACCHECKED|STARTCNT|COUNT1|APP1|AUTOSTART|WAITSTART)=' \
+      "$APPDIR/vesk-hb.Ini")"
+    check "i: ... and the automatic start completed the settings file there (12 keys, got $keys)" \
+      test "$keys" -eq 12
+    check "i: ... with no temporary file left beside it" \
+      test -z "$(find "$APPDIR" -maxdepth 1 -name 'vesk-hb.Ini.tmp*')"
+    stop_program
+    stop_sim
+  done
 }
