@@ -11,8 +11,16 @@ if(VHB_SANITIZE)
   target_compile_options(vhb_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
   target_link_options(vhb_options INTERFACE -fsanitize=address,undefined)
 endif()
+# The version text the program shows; the Windows file's version resource
+# is made from it too, so it must name the project's version.
+set(VHB_VERSION_TEXT "Ver 1.5-190416")
+string(REGEX REPLACE "^Ver " "" VHB_VERSION_LABEL "${VHB_VERSION_TEXT}")
+string(FIND "${VHB_VERSION_LABEL}-" "${PROJECT_VERSION}-" VHB_VERSION_AT)
+if(NOT VHB_VERSION_AT EQUAL 0)
+  message(FATAL_ERROR "VHB_VERSION_TEXT \"${VHB_VERSION_TEXT}\" does not name project version ${PROJECT_VERSION}")
+endif()
 target_compile_definitions(vhb_options INTERFACE
-  VHB_VERSION_TEXT="Ver 1.5-190416")
+  VHB_VERSION_TEXT="${VHB_VERSION_TEXT}")
 if(WIN32)
   target_compile_definitions(vhb_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()

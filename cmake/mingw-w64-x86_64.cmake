@@ -28,11 +28,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # them (on a workstation as under Wine). With Qt the program shares the
 # runtime DLLs that the Qt DLLs were linked against: one C++ runtime in the
 # process, whose exceptions cross the Qt frames of an event handler.
+# No link time in the PE headers either: two builds of one commit give the
+# same files.
+set(VHB_MINGW_LINK_FLAGS "-Wl,--no-insert-timestamp")
 if(NOT VHB_QT_WIN_PREFIX)
-  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-  set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-  set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+  string(PREPEND VHB_MINGW_LINK_FLAGS "-static -static-libgcc -static-libstdc++ ")
 endif()
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${VHB_MINGW_LINK_FLAGS}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${VHB_MINGW_LINK_FLAGS}")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${VHB_MINGW_LINK_FLAGS}")
 
 # Test executables are run through Wine on the build machine.
 find_program(VHB_WINE_EXE NAMES wine wine64)

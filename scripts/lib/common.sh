@@ -14,18 +14,28 @@ VHB_PACKAGES=(
   desktop-file-utils iproute2 util-linux procps python3
 )
 
+# Installs those of the Debian packages named that are missing; run again, it
+# installs nothing. Returns non-zero when apt cannot install them (not root
+# and no sudo, or apt fails), for the caller to stop or skip.
 vhb_install_missing() {
-  local missing=()
-  local p
+  local missing=() p
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null 2>&1 || {
+      echo "Missing (run as root or install sudo): ${missing[*]}" >&2
+      return 1
+    }
+    sudo=(sudo)
+  fi
   echo "Installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Stale lists can still name what is wanted: an install from them may work.
+  "${sudo[@]}" apt-get update -qq || echo "apt-get update failed; installing from the lists at hand" >&2
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 vhb_configure_and_build() {

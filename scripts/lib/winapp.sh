@@ -1,6 +1,7 @@
 # The whole Windows program against the cached Qt for Windows: the cross
 # build, the folder the program runs from (Qt DLLs, plugins and the MinGW
 # runtime beside the executables), the tests under Wine and the zip.
+# Sourced after common.sh and windows.sh (install, namespace, Wine).
 # shellcheck shell=bash
 : "${VHB_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 VHB_WIN_OUT="${VHB_WIN_OUT:-$VHB_ROOT/build-win}"
@@ -8,6 +9,12 @@ VHB_WIN_APP_BUILD="${VHB_WIN_APP_BUILD:-$VHB_WIN_OUT/whole}"
 VHB_WIN_ZIP="$VHB_WIN_OUT/vesk-hb-win64.zip"
 VHB_MINGW_OBJDUMP=x86_64-w64-mingw32-objdump
 VHB_MINGW_STRIP=x86_64-w64-mingw32-strip
+# The zip step's helpers run on Debian's Python, which has pefile; a python3
+# earlier on PATH (a pyenv, say) may lack it.
+VHB_PYTHON=/usr/bin/python3
+
+# Debian packages of the zip step, beside the leg's (windows.sh).
+VHB_WINAPP_PACKAGES=(python3 python3-pefile unzip)
 
 # Configures the cross build of the whole program against Qt in $1.
 vhb_winapp_configure() {
@@ -89,96 +96,42 @@ vhb_winapp_deploy() {
   done
 }
 
-# The Windows user's README, with Windows line ends.
-_vhb_winapp_readme() {
-  sed 's/$/\r/' <<'EOF'
-Vesk-HB for Windows
-===================
-
-Vesk-HB lives in the notification area and tells the monitoring device on
-your network, by a small UDP heartbeat, that this workstation is alive.
-
-Installing
-----------
-1. Unzip the whole "vesk-hb" folder into a folder that you can write to,
-   for example your Documents folder or C:\Tools - not "C:\Program Files".
-   The settings file vesk-hb.Ini is kept beside vesk-hb.exe, so the
-   program must be able to write into its own folder.
-2. Run vesk-hb.exe. The first time, the settings window opens: enter the
-   device's IP address and port, then press "Start". From then on every
-   start of the program sends the heartbeat by itself, without a window.
-3. To start it at every logon, press "Add shortcut to startup" in the
-   settings window: a shortcut named Vesk-HB goes into your Startup folder.
-
-The icon in the notification area opens the settings window ("Settings")
-or ends the program ("Exit"). Windows may hide new icons behind the arrow
-of the notification area; drag it out to keep it in sight.
-
-Keep all the files of the folder together: vesk-hb.exe needs the Qt6*.dll,
-lib*.dll files and the "platforms" and "styles" folders beside it.
-
-Trying it out without a device
-------------------------------
-vesk-hb-device.exe is a stand-in for the monitoring device: run it in a
-command prompt on another computer (or on this one, with the destination
-127.0.0.1) and it prints every heartbeat and discovery request it receives.
-"vesk-hb-device.exe --help" lists its options.
-EOF
-}
-
 # Writes the zip from the program's build folder: the executables, the DLLs
-# they need, the plugins and the README, stripped, in a fixed order with fixed
-# times, so that two builds of the same commit give the same file list.
-# $1 = Qt, $2 = the zip to write.
+# they need, the plugins and the README (scripts/lib/zip-readme.txt, with
+# Windows line ends), stripped and without link time stamps (the cached Qt
+# DLLs carry the time of their build), in a fixed order with fixed times, so
+# that two builds of one commit give the same bytes. Then checks the
+# program file's icon, version and manifest. $1 = Qt, $2 = the zip to write.
 vhb_winapp_zip() {
-  local qt=$1 zip=$2 bin="$VHB_WIN_APP_BUILD/bin"
+  local qt=$1 zip=$2 bin="$VHB_WIN_APP_BUILD/bin" lib="$VHB_ROOT/scripts/lib"
   local stage="$VHB_WIN_OUT/zip/vesk-hb"
   rm -rf "$VHB_WIN_OUT/zip"
   mkdir -p "$stage"
   cp "$bin/vesk-hb.exe" "$bin/vesk-hb-device.exe" "$stage/"
   vhb_winapp_deploy "$qt" "$stage" || return 1
-  find "$stage" -name '*.dll' -o -name '*.exe' | while read -r f; do
-    "$VHB_MINGW_STRIP" --strip-unneeded "$f"
-  done
-  _vhb_winapp_readme >"$stage/README.txt"
+  local pe=()
+  mapfile -t pe < <(find "$stage" -name '*.dll' -o -name '*.exe')
+  "$VHB_MINGW_STRIP" --strip-unneeded "${pe[@]}" || return 1
+  "$VHB_PYTHON" "$lib/pe_clear_stamps.py" "${pe[@]}" || return 1
+  sed 's/$/\r/' "$lib/zip-readme.txt" >"$stage/README.txt"
   local epoch
   epoch=$(git -C "$VHB_ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)
   rm -f "$zip"
-  python3 - "$VHB_WIN_OUT/zip" "$zip" "$epoch" <<'EOF' || return 1
-import os, sys, time, zipfile
-root, out, epoch = sys.argv[1], sys.argv[2], int(sys.argv[3])
-stamp = time.gmtime(max(epoch, 315532800))[:6]
-files = []
-for d, _, names in os.walk(root):
-    files += [os.path.relpath(os.path.join(d, n), root) for n in names]
-with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
-    for rel in sorted(files, key=lambda p: p.replace(os.sep, "/")):
-        info = zipfile.ZipInfo(rel.replace(os.sep, "/"), stamp)
-        info.compress_type = zipfile.ZIP_DEFLATED
-        info.external_attr = 0o644 << 16
-        info.create_system = 0
-        with open(os.path.join(root, rel), "rb") as f:
-            z.writestr(info, f.read(), compresslevel=9)
-EOF
+  "$VHB_PYTHON" "$lib/write_zip.py" "$VHB_WIN_OUT/zip" "$zip" "$epoch" || return 1
   echo "Wrote $zip ($(du -k "$zip" | cut -f1) KiB, $(unzip -Z1 "$zip" | wc -l) files)"
+  "$VHB_PYTHON" "$lib/check_zip_exe.py" "$zip" "$VHB_ROOT"
 }
 
-# Runs inside the network namespace: the tests of the whole program under
-# Wine in a fresh prefix, through ctest. $1 = build folder, then ctest
-# arguments.
+# Runs under vhb_wine_isolated: the tests of the whole program through
+# ctest, on no display (the component tests draw offscreen). $1 = build
+# folder, then ctest arguments.
 _vhb_winapp_run_tests() {
   local build=$1
   shift
-  ip link set lo up 2>/dev/null || true
-  export HOME="$WINEPREFIX.home" XDG_CONFIG_HOME="$WINEPREFIX.home/.config"
-  export XDG_DATA_HOME="$WINEPREFIX.home/.local/share" TMPDIR="$WINEPREFIX.tmp"
-  mkdir -p "$HOME" "$TMPDIR"
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   unset DISPLAY WAYLAND_DISPLAY
-  wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
-  wineserver -w
   local out="$WINEPREFIX.ctest.log" rc=0
   ctest --test-dir "$build" --timeout 180 --output-on-failure "$@" >"$out" 2>&1 || rc=$?
+  # The code page run below starts a server of its own, in its locale.
   wineserver -k 2>/dev/null || true
   grep -E '^ *[0-9]+/[0-9]+ Test' "$out" | sed 's/^ */  /'
   if [ $rc -ne 0 ]; then
@@ -198,7 +151,6 @@ _vhb_winapp_run_tests() {
       echo "  unit_win_ini in code page 932 ... Failed"
       tail -30 "$out.932" | sed 's/^/        /'
     fi
-    wineserver -k 2>/dev/null || true
   fi
   echo "Windows program tests under Wine: $passed passed, $failed failed"
   [ $rc -eq 0 ] && [ "$passed" -gt 0 ]
@@ -216,15 +168,7 @@ vhb_winapp_tests() {
       localedef -i ja_JP -f UTF-8 "$prefix/locale/ja_JP.UTF-8" >/dev/null 2>&1; then
     export VHB_JA_LOCPATH="$prefix/locale"
   fi
-  (
-    export WINEPREFIX="$prefix/prefix" WINEDEBUG=-all
-    fn="$(declare -f _vhb_winapp_run_tests); _vhb_winapp_run_tests \"\$@\""
-    if [ "$(id -u)" -eq 0 ]; then
-      unshare --net -- bash -c "$fn" bash "$VHB_WIN_APP_BUILD" "$@"
-    else
-      unshare --user --map-root-user --net -- bash -c "$fn" bash "$VHB_WIN_APP_BUILD" "$@"
-    fi
-  ) || status=1
+  vhb_wine_isolated "$prefix" _vhb_winapp_run_tests "$VHB_WIN_APP_BUILD" "$@" || status=1
   rm -rf "$prefix"
   unset VHB_JA_LOCPATH
   return $status
@@ -236,6 +180,8 @@ vhb_winapp_tests() {
 # end-to-end cases with the unzipped program under Wine (as root).
 vhb_winapp_leg() {
   local qt=$1 start=$SECONDS status=0
+  vhb_install_missing "${VHB_WINAPP_PACKAGES[@]}" ||
+    { echo "Windows program: cannot install ${VHB_WINAPP_PACKAGES[*]}"; return 1; }
   mkdir -p "$VHB_WIN_APP_BUILD"
   vhb_winapp_configure "$qt" || { echo "Windows program: configure failed"; return 1; }
   local tests

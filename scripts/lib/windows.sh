@@ -10,43 +10,49 @@ VHB_WINDOWS_PACKAGES=(
   wine64 wine
 )
 
-# Installs what is missing; fails quietly when apt cannot install it.
-_vhb_windows_install() {
-  local missing=() p
-  for p in "${VHB_WINDOWS_PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    local sudo=""
-    if [ "$(id -u)" -ne 0 ]; then
-      command -v sudo >/dev/null 2>&1 || return 1
-      sudo="sudo -n"
-    fi
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq >/dev/null 2>&1 || true
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-      "${missing[@]}" >/dev/null || return 1
-  fi
-  command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 && command -v wine >/dev/null 2>&1
+# One Wine environment for every run under Wine: a throw-away prefix in
+# folder $1, with HOME, the XDG folders and TMPDIR inside that folder too, so
+# nothing Wine writes (the Desktop and Documents folders it maps to HOME, the
+# desktop entries its menu builder makes from links) lands outside it. No
+# Gecko or Mono installer and no menu builder: nothing here needs them.
+vhb_wine_env() {
+  local dir=$1
+  export WINEPREFIX="$dir/prefix" WINEDEBUG=-all
+  export HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config"
+  export XDG_DATA_HOME="$dir/home/.local/share" TMPDIR="$dir/tmp"
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  mkdir -p "$HOME" "$TMPDIR"
 }
 
-# Runs inside the network namespace: makes the prefix, runs every test
-# program, prints one line per test and a summary. $1 = the build's bin folder.
-_vhb_windows_run() {
-  local bin=$1
-  ip link set lo up 2>/dev/null || true
-  # The prefix maps its Desktop and Documents folders to HOME, and Wine's menu
-  # builder turns links into desktop entries: both stay inside the temporary
-  # folder. No Gecko or Mono installer either: the tests need neither.
-  export HOME="$WINEPREFIX.home" XDG_CONFIG_HOME="$WINEPREFIX.home/.config"
-  export XDG_DATA_HOME="$WINEPREFIX.home/.local/share"
-  # Wine keeps its server's socket folder under TMPDIR.
-  export TMPDIR="$WINEPREFIX.tmp"
-  mkdir -p "$HOME" "$TMPDIR"
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Makes the prefix. Runs inside the namespace: the Wine server it starts
+# owns the sockets of the programs, so it must see only loopback as well.
+_vhb_wine_boot() {
   wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
   wineserver -w
+}
 
+# Runs shell function $2 with the remaining arguments in the Wine
+# environment of folder $1, inside a network namespace with only loopback
+# (vhb_isolated): nothing a program sends, not even a name look-up, leaves
+# the machine. The prefix is made first; Wine's server is stopped after.
+vhb_wine_isolated() {
+  local dir=$1 fn=$2
+  shift 2
+  (
+    vhb_wine_env "$dir"
+    vhb_isolated bash -c "$(declare -f _vhb_wine_boot "$fn")
+      _vhb_wine_boot || exit 1
+      $fn \"\$@\"
+      rc=\$?
+      wineserver -k 2>/dev/null
+      exit \$rc" bash "$@"
+  )
+}
+
+# Runs under vhb_wine_isolated: every test program, one line per test and a
+# summary. $1 = the build's bin folder.
+_vhb_windows_run() {
+  local bin=$1
   local exe name log passed=0 failed=0 t0 rc
   local failures=()
   for exe in "$bin"/*.exe; do
@@ -67,7 +73,6 @@ _vhb_windows_run() {
       sed 's/^/        /' "$log" | grep -v '^        \[ *\(RUN\|OK\) ' | tail -80
     fi
   done
-  wineserver -k 2>/dev/null || true
   echo "Windows tests: $passed passed, $failed failed${failures:+ (${failures[*]})}"
   [ $((passed + failed)) -gt 0 ] || { echo "no test programs found in $bin"; return 1; }
   [ $failed -eq 0 ]
@@ -78,7 +83,9 @@ _vhb_windows_run() {
 vhb_windows_tests() {
   local start=$SECONDS
   echo "== Windows leg: MinGW-w64 cross build, tests under Wine"
-  if ! _vhb_windows_install; then
+  if ! vhb_install_missing "${VHB_WINDOWS_PACKAGES[@]}" ||
+      ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 ||
+      ! command -v wine >/dev/null 2>&1; then
     echo "Windows tests SKIPPED: MinGW-w64 or Wine cannot be installed (${VHB_WINDOWS_PACKAGES[*]})"
     return 0
   fi
@@ -97,19 +104,8 @@ vhb_windows_tests() {
 
   local prefix status=0
   prefix=$(mktemp -d "${TMPDIR:-/tmp}/vhb-wine.XXXXXX")
-  # The prefix lives for this run only; Wine wants it owned by the caller.
-  export WINEPREFIX="$prefix/prefix" WINEDEBUG=-all
-  local fn
-  fn="$(declare -f _vhb_windows_run); _vhb_windows_run \"\$1\""
-  # Only loopback inside: nothing a test sends, not even a name look-up,
-  # leaves the machine.
-  if [ "$(id -u)" -eq 0 ]; then
-    unshare --net -- bash -c "$fn" bash "$VHB_WIN_BUILD/bin" || status=1
-  else
-    unshare --user --map-root-user --net -- bash -c "$fn" bash "$VHB_WIN_BUILD/bin" || status=1
-  fi
+  vhb_wine_isolated "$prefix" _vhb_windows_run "$VHB_WIN_BUILD/bin" || status=1
   rm -rf "$prefix"
-  unset WINEPREFIX WINEDEBUG
   echo "Windows leg took $((SECONDS - start)) s"
   return $status
 }

@@ -14,3 +14,6 @@ target_sources(vhb_shell PRIVATE
 add_executable(vesk-hb ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(vesk-hb PRIVATE vhb_options vhb_shell)
 install(TARGETS vesk-hb RUNTIME DESTINATION bin)
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows/resources.cmake)
+endif()
