@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Footprint of the running program beside references of the same heartbeat:
 a minimal Qt tray sender (timer, socket, tray icon), the same sender doing the
-program's duty of two socket re-bindings per beat ("Qt re-binding"), and a
-plain C++ sender. All start one after the other and then run side by side, so
-that the ratios are taken under the same load of the machine.
+program's duty of two socket re-bindings per beat ("Qt re-binding"), a Python
+loop that makes, binds to a fixed source port, sends from and closes a socket
+every beat ("Python re-binding"), and a plain C++ sender; with a second
+program folder, an earlier build of the program too ("program before"). All
+start one after the other and then run side by side, so that the ratios are
+taken under the same load of the machine.
 
 Per variant of the program's settings (plain heartbeat, "MAC Address",
 "Auto Start Enabled" watching the C++ sender) and repetition: processor time
@@ -11,9 +14,11 @@ per minute over the beats, processor time of the first 0.8 s (start-up to the
 event loop; the first tick comes at 1 s; side by side, and again with each
 start alone), VmRSS and RssAnon 10 s after start,
 descriptors and threads at 10 s and at the end, and the gaps between the
-datagrams as received. The table shows medians of the repetitions.
+datagrams as received. The table shows medians of the repetitions. With
+the plain variant, the program's instructions per beat under callgrind (the
+whole process, 20 beats after the first two).
 
-Usage: bench/footprint.py BIN_DIR [BEATS] [REPETITIONS] [VARIANTS]
+Usage: bench/footprint.py BIN_DIR [BEATS] [REPETITIONS] [VARIANTS] [BEFORE_BIN_DIR]
 Run it inside a loopback-only network namespace (bench/footprint.sh does):
 the program's settings file sends to 127.0.0.1 only.
 """
@@ -107,6 +112,13 @@ class Runner:
         self.port = self.sock.getsockname()[1]
         self.stamps = []
         self.argv = [a.replace("{port}", str(self.port)) for a in argv]
+        if any("{free}" in a for a in self.argv):
+            # A source port of its own, free when the run starts.
+            probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+            probe.bind(("0.0.0.0", 0))
+            free = probe.getsockname()[1]
+            probe.close()
+            self.argv = [a.replace("{free}", str(free)) for a in self.argv]
         self.cwd, self.env = cwd, env
         self.m = {}
 
@@ -136,13 +148,21 @@ def write_settings(work, port, variant):
         f.write(text)
 
 
-def run_once(bin_dir, variant, beats, env):
+def program_runner(name, bin_dir, variant, env):
+    """The program copied into a folder of its own with its settings file."""
     work = tempfile.mkdtemp(prefix="vhb-footprint-")
+    for f in ("vesk-hb", "libvhb-pdh.so"):
+        shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
+    prog = Runner(name, [os.path.join(work, "vesk-hb")], cwd=work, env=env)
+    write_settings(work, prog.port, variant)
+    return prog
+
+
+def run_once(bin_dir, variant, beats, env, turn, before_dir=None):
+    programs = [program_runner("program", bin_dir, variant, env)]
+    if before_dir:
+        programs.append(program_runner("program before", before_dir, variant, env))
     try:
-        for f in ("vesk-hb", "libvhb-pdh.so"):
-            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
-        prog = Runner("program", [os.path.join(work, "vesk-hb")], cwd=work, env=env)
-        write_settings(work, prog.port, variant)
         qt = Runner("Qt sender", [os.path.join(bin_dir, "vhb-min-qt-sender"), "{port}",
                                   str(beats + 10)], env=env)
         rebinding = Runner("Qt re-binding", [os.path.join(bin_dir, "vhb-min-qt-sender"), "{port}",
@@ -151,7 +171,17 @@ def run_once(bin_dir, variant, beats, env):
         if variant == "auto":
             cxx_args.append("stat")
         cxx = Runner("C++ sender", cxx_args)
-        runners = [cxx, prog, qt, rebinding]  # the watched sender runs before the program starts
+        python = Runner("Python re-binding", [sys.executable,
+                                              os.path.join(os.path.dirname(__file__),
+                                                           "python_rebind.py"),
+                                              "{port}", str(beats + 10), "{free}"])
+        # The watched sender runs before the program starts. The others take
+        # turns in the start order: the one started right after it was seen
+        # to pay up to a third more processor time per minute than the same
+        # program started later.
+        others = programs + [qt, rebinding, python]
+        turn %= len(others)
+        runners = [cxx] + others[turn:] + others[:turn]
         stop = threading.Event()
         for r in runners:
             r.start(stop)
@@ -196,7 +226,8 @@ def run_once(bin_dir, variant, beats, env):
                            gap_worst=float("nan"))
         return {r.name: r.m for r in runners}
     finally:
-        shutil.rmtree(work, ignore_errors=True)
+        for prog in programs:
+            shutil.rmtree(prog.cwd, ignore_errors=True)
 
 
 def startup_alone(bin_dir, env, reps):
@@ -270,6 +301,44 @@ def callgrind_watch(bin_dir, seconds, env):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def callgrind_beats(bin_dir, beats, env):
+    """Instructions per beat of the whole program with plain settings, beats 3
+    to 2 + BEATS: callgrind dumps a profile after each run of the heartbeat
+    timer's handler, so each part holds one beat's full round (the event
+    loop's wake-up, the timer, the send, the re-bindings) and nothing of the
+    start-up."""
+    if not shutil.which("valgrind"):
+        return None
+    work = tempfile.mkdtemp(prefix="vhb-footprint-cg-")
+    try:
+        for f in ("vesk-hb", "libvhb-pdh.so"):
+            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
+        sink = listening_socket()
+        write_settings(work, sink.getsockname()[1], "plain")
+        out = os.path.join(work, "callgrind.out")
+        prog = subprocess.Popen(["valgrind", "--tool=callgrind", "--dump-after=TForm2::Timer1Timer()",
+                                 f"--callgrind-out-file={out}", "./vesk-hb"], cwd=work, env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        last = f"{out}.{3 + beats}"
+        deadline = time.monotonic() + beats + 60
+        while not os.path.exists(last) and time.monotonic() < deadline and prog.poll() is None:
+            time.sleep(0.5)
+        time.sleep(0.5)  # the last part's file written out
+        prog.terminate()
+        prog.wait()
+        sink.close()
+        counts = []
+        for part in range(3, 3 + beats):
+            try:
+                with open(f"{out}.{part}") as f:
+                    counts += [int(line.split()[1]) for line in f if line.startswith("summary:")]
+            except OSError:
+                break
+        return counts
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def median(runs, who, key):
     return statistics.median(run[who][key] for run in runs)
 
@@ -278,7 +347,8 @@ def main():
     bin_dir = sys.argv[1]
     beats = int(sys.argv[2]) if len(sys.argv) > 2 else 61
     reps = int(sys.argv[3]) if len(sys.argv) > 3 else 3
-    variants = sys.argv[4].split(",") if len(sys.argv) > 4 else list(VARIANTS)
+    variants = sys.argv[4].split(",") if len(sys.argv) > 4 and sys.argv[4] else list(VARIANTS)
+    before_dir = sys.argv[5] if len(sys.argv) > 5 and sys.argv[5] else None
     env = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
     # Without a runtime folder the one-instance lock lies beside the settings
     # file, in the run's own folder, and leaves with it.
@@ -287,14 +357,15 @@ def main():
     for v in variants:
         results[v] = []
         for i in range(reps):
-            results[v].append(run_once(bin_dir, v, beats, env))
+            results[v].append(run_once(bin_dir, v, beats, env, i, before_dir))
             m = results[v][-1]
             print(f"# {v} run {i + 1}: " + "; ".join(
                 f"{who} {m[who]['cpu_min_ms']:.1f} ms/min, {m[who]['rss'] / 1024:.1f} MB"
                 for who in m), flush=True)
 
-    who_all = ["program", "Qt sender", "Qt re-binding", "C++ sender"]
-    refs = ("Qt sender", "Qt re-binding", "C++ sender")
+    who_all = ["program"] + (["program before"] if before_dir else []) + [
+        "Qt sender", "Qt re-binding", "Python re-binding", "C++ sender"]
+    refs = tuple(who_all[1:])
     print(f"\nmedians of {reps} runs, {beats} beats at 1 s, QT_QPA_PLATFORM={env['QT_QPA_PLATFORM']}"
           + (", QT_NO_GLIB=" + env["QT_NO_GLIB"] if "QT_NO_GLIB" in env else ""))
     rows = [("CPU per minute (ms)", "cpu_min_ms", 1), ("CPU first 0.8 s (ms)", "startup_ms", 1),
@@ -305,7 +376,8 @@ def main():
             ("gap worst deviation (ms)", "gap_worst", 1)]
     for v in variants:
         runs = results[v]
-        print(f"\n| {v} | " + " | ".join(who_all) + " | program / Qt | program / Qt re-binding | program / C++ |")
+        print(f"\n| {v} | " + " | ".join(who_all) + " | "
+              + " | ".join(f"program / {ref}" for ref in refs) + " |")
         print("|---|" + "---|" * (len(who_all) + len(refs)))
         for label, key, scale in rows:
             cells = []
@@ -329,11 +401,19 @@ def main():
           f"program {alone['program']:.2f} ms, Qt sender {alone['Qt sender']:.2f} ms, "
           f"{alone['program'] / alone['Qt sender']:.2f}x")
     if "plain" in results:
-        plain = median(results["plain"], "program", "cpu_min_ms")
-        for v in variants:
-            if v != "plain":
-                print(f"\nprogram {v} / program plain, CPU per minute: "
-                      f"{median(results[v], 'program', 'cpu_min_ms') / plain:.2f}x")
+        for who in ["program"] + (["program before"] if before_dir else []):
+            plain = median(results["plain"], who, "cpu_min_ms")
+            for v in variants:
+                if v != "plain":
+                    print(f"\n{who} {v} / {who} plain, CPU per minute: "
+                          f"{median(results[v], who, 'cpu_min_ms') / plain:.2f}x")
+        for who, folder in [("program", bin_dir)] + ([("program before", before_dir)]
+                                                     if before_dir else []):
+            counts = callgrind_beats(folder, 20, env)
+            if counts:
+                print(f"\n{who} under callgrind, instructions per beat (whole process), beats 3 "
+                      f"to {2 + len(counts)}: median {statistics.median(counts):.0f}, "
+                      f"min {min(counts)}, max {max(counts)}")
 
 
 if __name__ == "__main__":

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The footprint check (not a test): the program with a settings file beside a
 # minimal Qt tray sender (once plain, once with the program's two socket
-# re-bindings per beat) and a plain C++ sender, 61 beats at 1 s to loopback,
-# three repetitions per variant, in a loopback-only network namespace, then
-# the application watch's instructions per tick under callgrind.
-#   bench/footprint.sh [BUILD_DIR|BIN_DIR] [BEATS] [REPETITIONS] [VARIANTS]
-# VARIANTS is a comma list of plain, mac, auto. QT_NO_GLIB and QT_QPA_PLATFORM
+# re-bindings per beat), a Python loop that re-binds a socket every beat and
+# a plain C++ sender, 61 beats at 1 s to loopback, three repetitions per
+# variant, in a loopback-only network namespace, then the heartbeat's
+# instructions per beat and the application watch's per tick under callgrind.
+#   bench/footprint.sh [BUILD_DIR|BIN_DIR] [BEATS] [REPETITIONS] [VARIANTS] [BEFORE_BIN_DIR]
+# VARIANTS is a comma list of plain, mac, auto (empty: all). BEFORE_BIN_DIR, a
+# folder with an earlier build's vesk-hb and libvhb-pdh.so, runs that program
+# side by side too ("program before"). QT_NO_GLIB and QT_QPA_PLATFORM
 # pass through to the Qt programs; the program itself runs Qt's own event loop
 # unless QT_NO_GLIB is set (empty: the glib one).
 set -euo pipefail
@@ -17,4 +20,5 @@ else
   nice -n 5 cmake --build "$target" --target vesk-hb vhb-pdh vhb-min-sender vhb-min-qt-sender
   bin="$target/bin"
 fi
-vhb_isolated python3 "$VHB_ROOT/bench/footprint.py" "$bin" "${2:-61}" "${3:-3}" "${4:-plain,mac,auto}"
+vhb_isolated python3 "$VHB_ROOT/bench/footprint.py" "$bin" "${2:-61}" "${3:-3}" \
+  "${4:-plain,mac,auto}" "${5:-}"

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int replies = argc > 1 ? std::atoi(argv[1]) : 100000;
-    TForm2 form(QStringLiteral("Vesk-HB"), QStringLiteral("Ver 1.5-190416"));
+    TForm2 form(QStringLiteral("Vesk-HB"), QStringLiteral(VHB_VERSION_TEXT));
     Form2 = &form;
     form.NMUDP2->setLocalPort(0);
     const quint16 port = form.NMUDP2->boundPort();

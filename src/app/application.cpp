@@ -1,8 +1,8 @@
 #include "app/application.h"
 
-#include <exception>
-
 #include "app/dialogs.h"
+#include "common/guard.h"
+#include "common/local_text.h"
 #include "common/system_text.h"
 #include "platform/system.h"
 
@@ -16,18 +16,21 @@ int& withEventLoopChosen(int& argc) {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(withEventLoopChosen(argc), argv) {
     vhb::setSystemTextConverter(vhb::platform::systemTextFromUtf8);
+    // What the handlers' guard catches goes to the one error box.
+    vhb::setErrorReport(
+        [](std::string_view message) { vhb::showError(vhb::textFromLocal8(message)); });
     setApplicationName(QStringLiteral("Vesk-HB"));
     // Closing the settings window must not end the program.
     setQuitOnLastWindowClosed(false);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
+    // Only a backstop: every handler of the program runs inside the guard,
+    // so nothing is meant to arrive here.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        vhb::showError(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        vhb::showError(QStringLiteral("Unknown error"));
+        vhb::reportCurrentException();
     }
     return false;
 }

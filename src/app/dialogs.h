@@ -14,7 +14,10 @@ bool askOkCancel(const QString& caption, const QString& text);
 
 // Shows an error's text in the error message box; the program runs on. The
 // box opens after the current handler has returned and one box serves every
-// error: a new error replaces the text of the open box.
+// error: errors that come before it is shown are all listed in it, and a new
+// error replaces the text of the open box. From OK on, a new error opens a
+// new box. A question that comes while a box is pending or open puts it back
+// on top when it ends.
 void showError(const QString& message);
 // The error box while it is open (or about to open), else null.
 QMessageBox* openErrorBox();

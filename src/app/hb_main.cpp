@@ -11,7 +11,7 @@
 
 #include "app/dialogs.h"
 #include "app/icon.h"
-#include "settings/form2.h"
+#include "common/guard.h"
 
 Thb_main* hb_main = nullptr;
 
@@ -23,7 +23,7 @@ Thb_main::Thb_main()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(Timer1, &QTimer::timeout, this, vhb::guard([this] { Timer1Timer(); }));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -33,8 +33,8 @@ Thb_main::Thb_main()
     N2->setObjectName(QStringLiteral("N2"));
     Exit1 = PopupMenu1->addAction(QStringLiteral("Exit"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
-    connect(test1, &QAction::triggered, this, [this] { test1Click(); });
-    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+    connect(test1, &QAction::triggered, this, vhb::guard([this] { test1Click(); }));
+    connect(Exit1, &QAction::triggered, this, vhb::guard([this] { Exit1Click(); }));
 
     FormCreate();
 }
@@ -46,29 +46,26 @@ void Thb_main::FormCreate() {
     // visible window the program has no taskbar button.
     Timer1Stage = 0;
     Timer1->start(1);
-    VersionText = QStringLiteral("Ver 1.5-190416");
+    VersionText = QStringLiteral(VHB_VERSION_TEXT);
     AppName = QStringLiteral("Vesk-HB");
 }
 
 void Thb_main::Timer1Timer() {
     Timer1->stop();
     if (Timer1Stage == 0) {
-        if (Form2)
-            Form2->IniLoad();
+        if (SettingsWindow)
+            IniFileName = SettingsWindow->loadSettings();
         Timer1Stage = 1;
         Timer1->start(1000);
         return;
     }
     TryiconSet();
-    if (!Form2)
+    if (!SettingsWindow)
         return;
     if (QFileInfo::exists(IniFileName)) {
-        Form2->BitBtn3Click();
+        SettingsWindow->startHeartbeat();
     } else {
-        Form2->show();
-        // The settings window is a tool window, which shows without taking
-        // the focus; the operator is meant to type into it.
-        Form2->activateWindow();
+        SettingsWindow->showSettings();
     }
 }
 
@@ -79,7 +76,9 @@ void Thb_main::TryiconSet() {
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setToolTip(QString());
     connect(TrayIcon, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason r) { TryiconMessage(static_cast<int>(r)); });
+            [this](QSystemTrayIcon::ActivationReason r) {
+                vhb::guarded([this, r] { TryiconMessage(static_cast<int>(r)); });
+            });
     TrayIcon->show();
 }
 
@@ -91,11 +90,8 @@ void Thb_main::TryiconMessage(int reason) {
 }
 
 void Thb_main::test1Click() {
-    if (!Form2)
-        return;
-    Form2->show();
-    Form2->raise();
-    Form2->activateWindow();
+    if (SettingsWindow)
+        SettingsWindow->showSettings();
 }
 
 void Thb_main::Exit1Click() {
@@ -110,8 +106,8 @@ bool Thb_main::FormClose() {
     if (!vhb::askOkCancel(QStringLiteral("Exit"),
                           QStringLiteral("Would you like to quit the software?")))
         return false;
-    if (Form2)
-        Form2->IniSave();  // a failed save stops the exit here
+    if (SettingsWindow)
+        SettingsWindow->saveSettings();  // a failed save stops the exit here
     if (TrayIcon) {
         TrayIcon->hide();
         delete TrayIcon;
@@ -124,7 +120,9 @@ void Thb_main::closeEvent(QCloseEvent* e) {
     // Refused until the operator confirms, so that an error in the save also
     // leaves the program running.
     e->ignore();
-    if (FormClose()) {
+    bool confirmed = false;
+    vhb::guarded([&] { confirmed = FormClose(); });
+    if (confirmed) {
         vhb::setErrorsMuted(true);
         e->accept();
         QCoreApplication::quit();

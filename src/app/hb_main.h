@@ -5,16 +5,21 @@
 #include <QString>
 #include <QWidget>
 
+#include "settings/window_link.h"
+
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
 
-class Thb_main : public QWidget {
+class Thb_main : public QWidget, public vhb::MainWindowLink {
     Q_OBJECT
 public:
     Thb_main();
     ~Thb_main() override;
+
+    // The settings window, which the program's entry joins to this one.
+    vhb::SettingsWindowLink* SettingsWindow = nullptr;
 
     QTimer* Timer1;  // start-up timer, two ticks in all
     int Timer1Stage = 0;
@@ -36,6 +41,10 @@ public:
     // The exit confirmation; true when the program is to end.
     bool FormClose();
     bool iconShown() const;
+
+    // vhb::MainWindowLink
+    QString appName() const override { return AppName; }
+    void closeMainWindow() override { close(); }
 
 protected:
     void closeEvent(QCloseEvent* e) override;

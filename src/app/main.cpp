@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
 
     hb_main = new Thb_main;
     Form2 = new TForm2(hb_main->AppName, hb_main->VersionText);
+    hb_main->SettingsWindow = Form2;
+    Form2->MainWindow = hb_main;
     instance.onShowRequested = [] { hb_main->test1Click(); };
 
     const int rc = app.exec();

@@ -6,6 +6,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include "common/guard.h"
+
 namespace {
 constexpr char kShowRequest[] = "show\n";
 }
@@ -54,7 +56,7 @@ bool SingleInstance::acquire() {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
             connect(s, &QLocalSocket::readyRead, this, [this, s] {
                 if (s->readAll().contains("show") && onShowRequested)
-                    onShowRequested();
+                    vhb::guarded(onShowRequested);
                 s->disconnectFromServer();
             });
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);

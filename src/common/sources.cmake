@@ -7,3 +7,8 @@ target_sources(vhb_core PRIVATE
 target_sources(vhb_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/system_text.h
   ${CMAKE_CURRENT_LIST_DIR}/system_text.cpp)
+
+# --- core: the guard around every handler the toolkit calls ---
+target_sources(vhb_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/guard.h
+  ${CMAKE_CURRENT_LIST_DIR}/guard.cpp)

@@ -2,13 +2,11 @@
 
 #include <QLocale>
 
+#include "common/local_text.h"
+
 namespace vhb {
 
 namespace {
-
-std::string local8(const QString& s) {
-    return s.toLocal8Bit().toStdString();
-}
 
 // The first character that stands between two fields of a date or time
 // format, as a one-character separator. Quoted literal text ("HH 'h' mm"),
@@ -39,15 +37,15 @@ QString separatorOf(const QString& format) {
 DateTimeSeparators dateTimeSeparatorsOf(const QLocale& locale) {
     DateTimeSeparators s;
     if (const QString d = separatorOf(locale.dateFormat(QLocale::ShortFormat)); !d.isEmpty())
-        s.date = local8(d);
+        s.date = local8FromText(d);
     if (const QString t = separatorOf(locale.timeFormat(QLocale::ShortFormat)); !t.isEmpty())
-        s.time = local8(t);
+        s.time = local8FromText(t);
     return s;
 }
 
 std::string decimalSeparatorOf(const QLocale& locale) {
     const QString point = locale.decimalPoint();
-    return point.isEmpty() ? std::string(".") : local8(point);
+    return point.isEmpty() ? std::string(".") : local8FromText(point);
 }
 
 DateTimeSeparators userDateTimeSeparators() {
@@ -59,7 +57,7 @@ std::string userDecimalSeparator() {
 }
 
 QString timestampText() {
-    return QString::fromLocal8Bit(timestampNow(userDateTimeSeparators()));
+    return textFromLocal8(timestampNow(userDateTimeSeparators()));
 }
 
 }  // namespace vhb

@@ -52,4 +52,20 @@ using PdhGetFormattedCounterValueProc = PDH_STATUS(VHB_STDCALL*)(PDH_HCOUNTER co
                                                                  PDH_FMT_COUNTERVALUE* value);
 using PdhCloseQueryProc = PDH_STATUS(VHB_STDCALL*)(PDH_HQUERY query);
 
+// What a counter library of our own answers to PdhGetFormattedCounterValue
+// for a processor-time counter whose last collection gave `status` and
+// `percent`; only the floating-point format is offered.
+inline PDH_STATUS formatProcessorTime(PDH_STATUS status, double percent, uint32_t format,
+                                      uint32_t* type, PDH_FMT_COUNTERVALUE* value) {
+    // The counter type of a processor-time percentage.
+    constexpr uint32_t kProcessorTimeType = 0x20510500;
+    if (value == nullptr || format != PDH_FMT_DOUBLE)
+        return PDH_INVALID_ARGUMENT;
+    if (type != nullptr)
+        *type = kProcessorTimeType;
+    value->CStatus = static_cast<uint32_t>(status);
+    value->doubleValue = percent;
+    return status;
+}
+
 }  // namespace vhb

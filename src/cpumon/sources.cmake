@@ -13,9 +13,10 @@ target_sources(vhb_platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pdh.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pdh.h)
 
-# --- shell: the settings window's processor-time handlers ---
+# --- shell: the application watch and the settings window's side of it ---
 if(VHB_BUILD_SHELL)
   target_sources(vhb_shell PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/sampling_form.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/sampling_form.h)
+    ${CMAKE_CURRENT_LIST_DIR}/cpu_watch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cpu_watch.h
+    ${CMAKE_CURRENT_LIST_DIR}/sampling_form.cpp)
 endif()

@@ -4,21 +4,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <exception>
 
+#include "common/guard.h"
+#include "common/local_text.h"
 #include "common/number.h"
 #include "common/user_locale.h"
+#include "cpumon/cpu_watch.h"
 #include "heartbeat/datagram.h"
 #include "net/nmudp.h"
 #include "settings/controls.h"
 #include "settings/form2.h"
 #include "settings/heartbeat_settings.h"
-#include "settings/local_text.h"
 
 namespace {
-std::string local8(const QString& s) {
-    return vhb::local8FromText(s);
-}
 QString stamped(const char* what) {
     return QString::fromLatin1(what) + vhb::timestampText();
 }
@@ -26,33 +24,31 @@ QString stamped(const char* what) {
 
 void TForm2::BitBtn3Click() {
     HoldHeartbeat = false;
-    CpuWatchRunning = 0;
-    WaitingForStart = CheckBox3->isChecked() ? 1 : 0;
+    CpuWatch->CpuWatchRunning = 0;
+    CpuWatch->WaitingForStart = CheckBox3->isChecked() ? 1 : 0;
     Panel3->setText(stamped("Start "));
     // A negative wait would hold every heartbeat until the next start: it
     // counts as no wait.
-    StartWaitCount = std::max(0, vhb::readNumber(local8(Edit7->text()), 0));
+    StartWaitCount = std::max(0, vhb::readNumber(vhb::local8FromText(Edit7->text()), 0));
     if (StartWaitCount > 0)
         Timer3->start(1000);
     // A settings file that cannot be written must not switch the
     // application watch off: the heartbeat already runs, and without the
-    // watch a hung application would go unnoticed. The save's error is still
-    // reported once the watch is running.
-    std::exception_ptr saveError;
-    try {
-        HbStart();
-    } catch (...) {
-        saveError = std::current_exception();
-    }
+    // watch a hung application would go unnoticed. The save's error is
+    // reported here, and the watch starts after it.
+    vhb::guarded([this] { HbStart(); });
     CPUresourceStart();
-    if (saveError)
-        std::rethrow_exception(saveError);
+}
+
+void TForm2::startHeartbeat() {
+    BitBtn3Click();
 }
 
 void TForm2::HbStart() {
     // Starting the timer restarts its period: the first heartbeat leaves one
     // full interval after the start.
-    Timer1->start(static_cast<int>(vhb::heartbeatPeriodMs(local8(IntervalEdit->text()))));
+    Timer1->start(
+        static_cast<int>(vhb::heartbeatPeriodMs(vhb::local8FromText(IntervalEdit->text()))));
     BitBtn3->setEnabled(false);
     BitBtn4->setEnabled(true);
     for (QWidget* w : lockedControls())
@@ -68,7 +64,7 @@ void TForm2::BitBtn4Click() {
     BitBtn4->setEnabled(false);
     for (QWidget* w : lockedControls())
         w->setEnabled(true);
-    CpuWatchRunning = 1;
+    CpuWatch->CpuWatchRunning = 1;
     CPUresourceStart();
 }
 
@@ -94,14 +90,14 @@ void TForm2::Timer3Timer() {
 void TForm2::SendData() {
     // The status line shows the attempt even when the send then fails.
     Panel3->setText(stamped("Send "));
-    const vhb::HeartbeatDatagram datagram = vhb::buildHeartbeat(local8(Edit1->text()));
+    const vhb::HeartbeatDatagram datagram = vhb::buildHeartbeat(vhb::local8FromText(Edit1->text()));
     Edit1->setText(vhb::textFromLocal8(vhb::heartbeatText(datagram)));
     NMUDP1->setReportLevel(2);
     NMUDP1->setRemoteHost(ipEdit->text());
-    NMUDP1->setRemotePort(vhb::readNumber(local8(PortEdit->text()), 9100));
+    NMUDP1->setRemotePort(vhb::readNumber(vhb::local8FromText(PortEdit->text()), 9100));
     // Re-binding before every send makes every heartbeat leave from the
     // configured source port.
-    NMUDP1->setLocalPort(vhb::readNumber(local8(localPortEdit->text()), 9100));
+    NMUDP1->setLocalPort(vhb::readNumber(vhb::local8FromText(localPortEdit->text()), 9100));
     NMUDP1->SendBytes(
         QByteArray(reinterpret_cast<const char*>(datagram.data()), int(datagram.size())), 9);
 }

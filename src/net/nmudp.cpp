@@ -4,9 +4,10 @@
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QNetworkProxy>
-#include <QUdpSocket>
+#include <QSocketNotifier>
+#include <array>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "net/dotted_address.h"
@@ -34,6 +35,24 @@ void SystemLookUp(const QString& name, std::function<void(std::optional<quint32>
                           });
 }
 
+// The text read as a dotted address, without a copy on the heap at every
+// send: a character outside ASCII can be no part of one. A text longer than
+// the look-up buffer's 130 characters is none.
+std::optional<uint32_t> DottedAddressOf(const QString& name) {
+    std::array<char, 130> text;
+    if (name.size() > static_cast<qsizetype>(text.size())) {
+        return std::nullopt;
+    }
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (c > 0x7F) {
+            return std::nullopt;
+        }
+        text[static_cast<size_t>(i)] = static_cast<char>(c);
+    }
+    return vhb::ParseDottedAddress(std::string_view(text.data(), static_cast<size_t>(name.size())));
+}
+
 TNMUDP::Resolver& CurrentResolver() {
     static TNMUDP::Resolver resolver = SystemLookUp;
     return resolver;
@@ -41,60 +60,81 @@ TNMUDP::Resolver& CurrentResolver() {
 
 }  // namespace
 
-TNMUDP::TNMUDP(QObject* owner) : QObject(owner) {
-    // Unbound until LocalPort is assigned; a send before that lets the
+TNMUDP::TNMUDP(QObject* owner)
+    : QObject(owner), notifier_(new QSocketNotifier(QSocketNotifier::Read, this)) {
+    // No socket until LocalPort is assigned; a send before that lets the
     // system pick the local port.
-    RenewSocket();
+    connect(notifier_, &QSocketNotifier::activated, this, &TNMUDP::ReceiveDatagram);
 }
 
-TNMUDP::~TNMUDP() = default;
+TNMUDP::~TNMUDP() {
+    Disarm();
+}
 
 void TNMUDP::setResolver(Resolver r) {
     CurrentResolver() = r ? std::move(r) : Resolver(SystemLookUp);
 }
 
-void TNMUDP::RenewSocket() {
-    if (socket_ != nullptr) {
-        socket_->disconnect(this);
-        // It may be on the call stack of its own readyRead.
-        socket_->deleteLater();
+void TNMUDP::Arm() {
+    notifier_->setSocket(socket_.handle());
+    notifier_->setEnabled(true);
+}
+
+void TNMUDP::Disarm() {
+    // Before the socket is closed: the event loop must not watch a
+    // descriptor that is gone, or a new socket that got its number.
+    notifier_->setEnabled(false);
+}
+
+void TNMUDP::CheckSocketError(int number) {
+    ReportStatus(16, QStringLiteral("Checking Error In Error Manager"));
+    lastErrorNumber_ = number;
+    if (number == 10035) {  // WSAEWOULDBLOCK
+        return;
     }
-    socket_ = new QUdpSocket(this);
-    // A datagram on the LAN never goes through a proxy, and asking for the
-    // proxy settings would cost more than the send itself.
-    socket_->setProxy(QNetworkProxy::NoProxy);
-    connect(socket_, &QUdpSocket::readyRead, this, &TNMUDP::ReceiveDatagram);
+    throw UDPSockError(DescribeSocketError(number).toStdString());
 }
 
 void TNMUDP::setLocalPort(int port) {
-    // A bound socket object is kept: aborting it closes the system's socket,
-    // and what waited there is lost with it; the bind opens a new one. This
-    // spares an object's making and unmaking twice a beat. An unbound one may
-    // hold a system socket that abort() leaves alone, so it is replaced.
-    if (socket_->state() == QAbstractSocket::BoundState) {
-        socket_->abort();
-    } else {
-        RenewSocket();
+    // Closing the socket drops what waited there; the read loop notices a
+    // re-bind made from its handler by the generation count. Where the
+    // event loop watches by number, the new socket usually gets the old
+    // one's and is watched as it is: nothing runs the loop in between.
+    const vhb::platform::UdpSocket::Handle before = socket_.handle();
+    const bool watched = notifier_->isEnabled() && vhb::platform::UdpSocket::watchedByNumber();
+    if (!watched) {
+        Disarm();
     }
     ++socketGeneration_;
+    const int openError = socket_.open();
+    if (openError != 0 || socket_.handle() != before) {
+        Disarm();
+    }
+    if (openError != 0) {
+        CheckSocketError(openError);
+    }
     localPort_ = port;
+    if (!socket_.isOpen()) {
+        return;
+    }
     // Not sharing the port keeps the classic meaning of a port in use: the
     // bind fails, which is ignored, and the next send binds a system-chosen
     // port instead.
-    if (!socket_->bind(QHostAddress::AnyIPv4, static_cast<quint16>(port & 0xFFFF),
-                       QAbstractSocket::DontShareAddress)) {
-        // The system's socket of a failed bind sends nothing afterwards on
-        // Windows (seen under Wine); a fresh object opens and binds a new one
-        // at the next send everywhere.
-        RenewSocket();
+    if (const int error = socket_.bind(static_cast<std::uint16_t>(port & 0xFFFF))) {
+        lastErrorNumber_ = error;
+        // A socket whose bind failed sends nothing afterwards on Windows
+        // (seen under Wine); the next send makes a fresh one everywhere.
+        Disarm();
+        socket_.close();
+        return;
+    }
+    if (!notifier_->isEnabled()) {
+        Arm();
     }
 }
 
 quint16 TNMUDP::boundPort() const {
-    if (socket_->state() != QAbstractSocket::BoundState) {
-        return 0;
-    }
-    return socket_->localPort();
+    return socket_.localPort();
 }
 
 void TNMUDP::ReportStatus(int level, const QString& text) {
@@ -140,8 +180,21 @@ void TNMUDP::SendBytes(QByteArray buff, int length) {
     // may have re-bound it. A length the buffer cannot supply is not sent;
     // like any refused send it goes unreported.
     if (length > 0 && length <= buff.size()) {
-        socket_->writeDatagram(buff.constData(), length, QHostAddress(address),
-                               static_cast<quint16>(remotePort_ & 0xFFFF));
+        if (!socket_.isOpen()) {
+            // Never bound, or its bind failed: the system gives the new
+            // socket a port at the send.
+            if (const int error = socket_.open()) {
+                CheckSocketError(error);
+            }
+        }
+        if (socket_.isOpen()) {
+            socket_.sendTo(buff.constData(), length, address,
+                           static_cast<std::uint16_t>(remotePort_ & 0xFFFF));
+            // Answers to the port the send was given are read too.
+            if (!notifier_->isEnabled() && socket_.localPort() != 0) {
+                Arm();
+            }
+        }
     }
     if (OnDataSend) {
         OnDataSend(this);
@@ -154,7 +207,7 @@ quint32 TNMUDP::ResolveRemoteHost() {
     const QString name = remoteHost_;
     const bool tooLong = name.size() > kMaxHostNameLength;
     if (!tooLong) {
-        if (const std::optional<uint32_t> dotted = vhb::ParseDottedAddress(name.toStdString())) {
+        if (const std::optional<uint32_t> dotted = DottedAddressOf(name)) {
             return *dotted;
         }
     }
@@ -209,29 +262,29 @@ std::optional<quint32> TNMUDP::LookUpHost(const QString& name) {
 }
 
 void TNMUDP::ReceiveDatagram() {
+    using Read = vhb::platform::UdpSocket::Read;
     const quint64 generation = socketGeneration_;
     // Stop as soon as a handler re-binds: what waited on the old socket is
     // lost with it.
-    while (generation == socketGeneration_ && socket_->hasPendingDatagrams()) {
-        const qint64 size = socket_->pendingDatagramSize();
-        QHostAddress from;
-        quint16 fromPort = 0;
-        const qint64 read =
-            socket_->readDatagram(receiveBuffer_.data(), kReceiveBufferSize, &from, &fromPort);
+    while (generation == socketGeneration_ && socket_.isOpen()) {
+        const vhb::platform::UdpSocket::Received got =
+            socket_.receive(receiveBuffer_.data(), kReceiveBufferSize);
+        if (got.outcome == Read::Nothing) {
+            break;
+        }
         // A datagram longer than the buffer leaves its first 2048 bytes in
         // the buffer and counts as a failed read.
-        receivedCount_ = (read < 0 || size > kReceiveBufferSize) ? -1 : static_cast<int>(read);
+        receivedCount_ = got.outcome == Read::Datagram ? got.count : -1;
         if (OnDataReceived) {
-            bool ok = false;
-            const quint32 v4 = from.toIPv4Address(&ok);
+            const quint32 v4 = got.address;
             const QString fromIp =
                 QString::asprintf("%d.%d.%d.%d", static_cast<int>((v4 >> 24) & 0xFF),
                                   static_cast<int>((v4 >> 16) & 0xFF),
                                   static_cast<int>((v4 >> 8) & 0xFF), static_cast<int>(v4 & 0xFF));
-            OnDataReceived(this, receivedCount_, fromIp, fromPort);
+            OnDataReceived(this, receivedCount_, fromIp, got.port);
         }
-        if (read < 0) {
-            break;  // nothing was taken off the queue; the next notification retries
+        if (got.outcome == Read::Failed) {
+            break;  // nothing was taken off the queue; the next readiness retries
         }
     }
 }

@@ -12,8 +12,9 @@
 #include <optional>
 
 #include "common/exception.h"
+#include "platform/udp_socket.h"
 
-class QUdpSocket;
+class QSocketNotifier;
 
 class UDPSockError : public vhb::Exception {
 public:
@@ -32,18 +33,25 @@ public:
     void setRemotePort(int port) { remotePort_ = port; }
     int LocalPort() const { return localPort_; }
     // Every assignment, also of the current value, drops the socket and binds
-    // a new one; datagrams waiting on the old socket are lost.
+    // a new one; datagrams waiting on the old socket are lost. A bind that
+    // fails goes unreported (the next send gets a port of the system's
+    // choice); a socket that cannot be made throws UDPSockError and leaves
+    // LocalPort as it was.
     void setLocalPort(int port);
     int ReportLevel() const { return reportLevel_; }
     void setReportLevel(int level) { reportLevel_ = level; }
     QString StatusText() const { return statusText_; }
+    // The number of the last socket failure (a bind or a socket's making
+    // that failed, in the Windows Sockets numbering: 10048 for a port in
+    // use); 0 until one.
     int LastErrorNumber() const { return lastErrorNumber_; }
     // The port the current socket is bound to, 0 while it is unbound.
     quint16 boundPort() const;
 
     // Sends the first `length` bytes of (a copy of) `buff` as one datagram.
     // Throws vhb::Exception "Invalid buffer", UDPSockError
-    // "Host Lookup Canceled" or "Null Remote Address".
+    // "Host Lookup Canceled", "Null Remote Address" or, where no socket can
+    // be made, "Unknown Error No. " and the system's number.
     void SendBytes(QByteArray buff, int length);
     // Writes the last datagram read at the stream's position, then rewinds
     // the stream to 0. Writes nothing after an empty or failed read.
@@ -74,7 +82,13 @@ private:
     quint32 ResolveRemoteHost();
     std::optional<quint32> LookUpHost(const QString& name);
     void ReceiveDatagram();
-    void RenewSocket();
+    // Records `number` and raises it as UDPSockError, except 10035
+    // (WSAEWOULDBLOCK), which is no error.
+    void CheckSocketError(int number);
+    // Read readiness of the socket on, once it has a port; off before the
+    // socket is closed.
+    void Arm();
+    void Disarm();
 
     QString remoteHost_;
     int remotePort_ = 0;
@@ -84,7 +98,8 @@ private:
     int lastErrorNumber_ = 0;
     std::array<char, kReceiveBufferSize> receiveBuffer_{};
     int receivedCount_ = 0;
-    QUdpSocket* socket_ = nullptr;
+    vhb::platform::UdpSocket socket_;  // none until the first bind or send
+    QSocketNotifier* notifier_ = nullptr;
     // Counts the re-bindings, so that a read loop notices one made from
     // inside OnDataReceived.
     quint64 socketGeneration_ = 0;

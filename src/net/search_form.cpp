@@ -1,6 +1,7 @@
 // The device search: the local address, then the discovery request.
 #include <QComboBox>
 
+#include "common/local_text.h"
 #include "heartbeat/discovery.h"
 #include "net/local_address.h"
 #include "net/local_octets.h"
@@ -16,11 +17,12 @@ void TForm2::searche() {
     // the operator sees no reply, as after any other refusal of the network.
     if (!host || host->addresses.empty())
         return;
-    Panel1->setText(QString::fromLocal8Bit(host->officialName));
+    Panel1->setText(vhb::textFromLocal8(host->officialName));
     // The first address unless only another one shares the device's subnet.
-    const size_t chosen = vhb::chooseLocalAddress(host->addresses, ipEdit->text().toStdString());
-    Label6->setText(QString::fromLocal8Bit(host->addresses.at(chosen)));
-    vhb::LocalOctets = vhb::splitOctets(Label6->text().toLocal8Bit().toStdString());
+    const size_t chosen =
+        vhb::chooseLocalAddress(host->addresses, vhb::local8FromText(ipEdit->text()));
+    Label6->setText(vhb::textFromLocal8(host->addresses.at(chosen)));
+    vhb::LocalOctets = vhb::splitOctets(vhb::local8FromText(Label6->text()));
     SendMPMP();
 }
 

@@ -19,6 +19,15 @@ if(WIN32)
 endif()
 # --- end late binding ---
 
+# --- the UDP endpoint's socket: POSIX or Winsock calls ---
+target_sources(vhb_platform PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/udp_socket.h
+  ${CMAKE_CURRENT_LIST_DIR}/${VHB_OS}/udp_socket_${VHB_OS_SUFFIX}.cpp)
+if(NOT WIN32)
+  target_sources(vhb_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/linux/udp_socket_linux.h)
+endif()
+# --- end UDP endpoint's socket ---
+
 # --- startup shortcut: desktop entry (Linux) or shell link (Windows) ---
 target_sources(vhb_platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/shortcut.h

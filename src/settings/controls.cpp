@@ -1,45 +1,85 @@
 #include "settings/controls.h"
 
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QToolButton>
 #include <algorithm>
+#include <utility>
 
+#include "common/local_text.h"
 #include "common/number.h"
 
-TCaption::TCaption(QWidget* parent, const QString& text) : QWidget(parent), text_(text) {}
+TDeferredControl::TDeferredControl(QWidget* parent, bool takesFocus) : QWidget(parent) {
+    if (takesFocus)
+        setFocusPolicy(Qt::StrongFocus);
+}
+
+QWidget* TDeferredControl::widget() {
+    if (widget_)
+        return widget_;
+    widget_ = make();
+    widget_->setGeometry(rect());
+    if (focusPolicy() != Qt::NoFocus) {
+        // The widget takes the control's place in the tab order, and the
+        // control no longer takes the focus. A part that hands its focus to
+        // the widget (a combo box's editor) comes right behind it; it is
+        // moved while it does not.
+        setTabOrder(this, widget_);
+        setFocusPolicy(Qt::NoFocus);
+        for (QWidget* part : widget_->findChildren<QWidget*>()) {
+            if (part->focusProxy() != widget_)
+                continue;
+            part->setFocusProxy(nullptr);
+            setTabOrder(widget_, part);
+            part->setFocusProxy(widget_);
+        }
+    }
+    widget_->show();
+    return widget_;
+}
+
+QSize TDeferredControl::sizeHint() const {
+    return widget_ ? widget_->sizeHint() : QWidget::sizeHint();
+}
+
+void TDeferredControl::showEvent(QShowEvent* e) {
+    widget();
+    QWidget::showEvent(e);
+}
+
+void TDeferredControl::resizeEvent(QResizeEvent*) {
+    if (widget_)
+        widget_->setGeometry(rect());
+}
+
+TCaption::TCaption(QWidget* parent, const QString& text)
+    : TDeferredControl(parent, false), text_(text) {}
 
 QString TCaption::text() const {
-    return label_ ? label_->text() : text_;
+    const QLabel* label = made<QLabel>();
+    return label ? label->text() : text_;
 }
 
 void TCaption::setText(const QString& text) {
-    if (label_)
-        label_->setText(text);
+    if (QLabel* label = made<QLabel>())
+        label->setText(text);
     else
         text_ = text;
 }
 
-QSize TCaption::sizeHint() const {
-    return label_ ? label_->sizeHint() : QWidget::sizeHint();
-}
-
-void TCaption::showEvent(QShowEvent* e) {
-    if (!label_) {
-        label_ = new QLabel(this);
-        label_->setTextFormat(Qt::PlainText);
-        dress(label_);
-        label_->setText(text_);
-        text_.clear();
-        label_->setGeometry(rect());
-        label_->show();
-    }
-    QWidget::showEvent(e);
-}
-
-void TCaption::resizeEvent(QResizeEvent*) {
-    if (label_)
-        label_->setGeometry(rect());
+QWidget* TCaption::make() {
+    auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    dress(label);
+    label->setText(std::exchange(text_, QString()));
+    return label;
 }
 
 TPanel::TPanel(QWidget* parent, const QString& name, Bevel bevel)
@@ -71,147 +111,186 @@ void TLabel::showEvent(QShowEvent* e) {
     adjustSize();
 }
 
-TEdit::TEdit(QWidget* parent, const QString& text) : QWidget(parent), text_(text) {
-    // Takes its place in the tab order now; the editor steps in when made.
-    setFocusPolicy(Qt::StrongFocus);
-}
+TEdit::TEdit(QWidget* parent, const QString& text) : TDeferredControl(parent, true), text_(text) {}
 
 QString TEdit::text() const {
-    return editor_ ? editor_->text() : text_;
+    const QLineEdit* editor = made<QLineEdit>();
+    return editor ? editor->text() : text_;
 }
 
 void TEdit::setText(const QString& text) {
-    if (editor_)
-        editor_->setText(text);
+    if (QLineEdit* editor = made<QLineEdit>())
+        editor->setText(text);
     else
         text_ = text;
 }
 
 QLineEdit* TEdit::editor() {
-    if (editor_)
-        return editor_;
-    editor_ = makeEditor();
-    editor_->setText(text_);
-    text_.clear();
-    editor_->setGeometry(rect());
-    // The editor takes the box's place in the tab order; the box itself no
-    // longer takes the focus.
-    setTabOrder(this, editor_);
-    setFocusPolicy(Qt::NoFocus);
-    editor_->show();
-    return editor_;
+    return static_cast<QLineEdit*>(widget());
 }
 
-QLineEdit* TEdit::makeEditor() {
-    return new QLineEdit(this);
+QWidget* TEdit::make() {
+    return withText(new QLineEdit(this));
 }
 
-void TEdit::showEvent(QShowEvent* e) {
-    editor();
-    QWidget::showEvent(e);
-}
-
-void TEdit::resizeEvent(QResizeEvent*) {
-    if (editor_)
-        editor_->setGeometry(rect());
+QLineEdit* TEdit::withText(QLineEdit* editor) {
+    editor->setText(std::exchange(text_, QString()));
+    return editor;
 }
 
 namespace {
 
-// The send code's line editor: what is typed, pasted or dropped is taken
-// only while it fits the limit.
+// The send code's line editor. What the operator types, pastes or drops
+// goes in as far as it fits the limit beside the text that stays, and the
+// rest is left out, as an edit box with a length limit does; an insertion of
+// which nothing fits changes nothing. Where all of it fits, the line editor
+// inserts it its own way.
 class LimitedLineEdit : public QLineEdit {
 public:
-    LimitedLineEdit(QWidget* parent, int typedLimit) : QLineEdit(parent), limit_(typedLimit) {
-        // textEdited (the operator's edits only) comes before textChanged,
-        // so lastText_ still holds the text the edit started from.
-        connect(this, &QLineEdit::textEdited, this, [this](const QString& now) { checkEdit(now); });
-        connect(this, &QLineEdit::textChanged, this, [this] { lastText_ = text(); });
-    }
+    LimitedLineEdit(QWidget* parent, int limit) : QLineEdit(parent), limit_(limit) {}
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
-    bool fits(int inserted) const;
-    void checkEdit(const QString& now);
+    // What of `incoming` fits beside `kept` characters of the text: all of
+    // it, a part cut after a whole character, or nothing.
+    QString fitting(const QString& incoming, qsizetype kept) const;
+    qsizetype keptBesideSelection() const { return text().size() - selectedText().size(); }
+    void pasteFitting();  // the context menu's Paste
     int limit_;
-    QString lastText_;  // the text before the operator's latest edit
 };
 
-void LimitedLineEdit::checkEdit(const QString& now) {
-    // Whatever way text came in (a paste from the menu, a drop, the middle
-    // button), an edit that inserted anything may leave at most the limit; a
-    // longer text the program set can still be shortened.
-    if (now.size() <= limit_)
-        return;
-    qsizetype prefix = 0;
-    const qsizetype common = std::min(now.size(), lastText_.size());
-    while (prefix < common && now[prefix] == lastText_[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < common - prefix &&
-           now[now.size() - 1 - suffix] == lastText_[lastText_.size() - 1 - suffix])
-        ++suffix;
-    if (prefix + suffix == now.size())
-        return;  // only removed characters
-    setText(lastText_);
-    setCursorPosition(static_cast<int>(prefix));
-}
-
-bool LimitedLineEdit::fits(int inserted) const {
-    const int kept = static_cast<int>(text().size()) - static_cast<int>(selectedText().size());
-    return kept + inserted <= limit_;
+QString LimitedLineEdit::fitting(const QString& incoming, qsizetype kept) const {
+    QString fit = incoming.left(std::max<qsizetype>(0, limit_ - kept));
+    if (fit.size() < incoming.size() && !fit.isEmpty() && fit.back().isHighSurrogate())
+        fit.chop(1);
+    return fit;
 }
 
 void LimitedLineEdit::keyPressEvent(QKeyEvent* e) {
+    QString incoming;
     if (e->matches(QKeySequence::Paste)) {
-        // Pasted text is typing too: take only what still fits.
+        // Ctrl+Shift+Insert pastes the selection where the system has one.
+        const bool selection = e->key() == Qt::Key_Insert &&
+                               e->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
+                               QGuiApplication::clipboard()->supportsSelection();
+        incoming = QGuiApplication::clipboard()->text(selection ? QClipboard::Selection
+                                                                : QClipboard::Clipboard);
+    } else if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
+        incoming = e->text();
+    }
+    const QString fit = fitting(incoming, keptBesideSelection());
+    if (fit.size() == incoming.size()) {
         QLineEdit::keyPressEvent(e);
-        if (text().size() > limit_ && isUndoAvailable())
-            undo();
         return;
     }
-    const QString typed = e->text();
-    const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
-    if (printable && !fits(static_cast<int>(typed.size()))) {
-        e->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(e);
+    if (!fit.isEmpty())
+        insert(fit);
+    e->accept();
 }
 
 void LimitedLineEdit::inputMethodEvent(QInputMethodEvent* e) {
-    if (!e->commitString().isEmpty() && !fits(static_cast<int>(e->commitString().size()))) {
-        e->accept();
+    const QString fit = fitting(e->commitString(), keptBesideSelection());
+    if (fit.size() == e->commitString().size()) {
+        QLineEdit::inputMethodEvent(e);
         return;
     }
-    QLineEdit::inputMethodEvent(e);
+    // The composition goes on as it was; only what it commits is cut.
+    QInputMethodEvent cut(e->preeditString(), e->attributes());
+    cut.setCommitString(fit, e->replacementStart(), e->replacementLength());
+    QLineEdit::inputMethodEvent(&cut);
+    e->setAccepted(cut.isAccepted());
+}
+
+void LimitedLineEdit::mouseReleaseEvent(QMouseEvent* e) {
+    // The middle button pastes the selection where the system has one, at
+    // the cursor and after dropping the editor's own selection.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (e->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
+        const QString incoming = clipboard->text(QClipboard::Selection);
+        const QString fit = fitting(incoming, text().size());
+        if (fit.size() != incoming.size()) {
+            if (!fit.isEmpty()) {
+                deselect();
+                insert(fit);
+            }
+            e->accept();
+            return;
+        }
+    }
+    QLineEdit::mouseReleaseEvent(e);
+}
+
+void LimitedLineEdit::dropEvent(QDropEvent* e) {
+    // A drop goes in at the place it is dropped on, beside the whole text.
+    const QString incoming = e->mimeData()->text();
+    const QString fit = fitting(incoming, text().size());
+    if (fit.size() == incoming.size()) {
+        QLineEdit::dropEvent(e);
+        return;
+    }
+    if (fit.isEmpty()) {
+        QDragLeaveEvent gone;  // takes the drop's cursor away
+        QLineEdit::dragLeaveEvent(&gone);
+        e->ignore();
+        return;
+    }
+    QMimeData part;
+    part.setText(fit);
+    QDropEvent cut(e->position(), e->possibleActions(), &part, e->buttons(), e->modifiers());
+    cut.setDropAction(e->dropAction());
+    QLineEdit::dropEvent(&cut);
+    e->setDropAction(cut.dropAction());
+    e->setAccepted(cut.isAccepted());
+}
+
+void LimitedLineEdit::contextMenuEvent(QContextMenuEvent* e) {
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (QAction* action : menu->actions()) {
+        if (!action->text().startsWith(QLineEdit::tr("&Paste")))
+            continue;
+        disconnect(action, &QAction::triggered, this, nullptr);
+        connect(action, &QAction::triggered, this, [this] { pasteFitting(); });
+    }
+    menu->popup(e->globalPos());
+}
+
+void LimitedLineEdit::pasteFitting() {
+    const QString incoming = QGuiApplication::clipboard()->text();
+    const QString fit = fitting(incoming, keptBesideSelection());
+    if (fit.size() == incoming.size())
+        paste();
+    else if (!fit.isEmpty())
+        insert(fit);
 }
 
 }  // namespace
 
-QLineEdit* TCodeEdit::makeEditor() {
-    return new LimitedLineEdit(this, limit_);
+QWidget* TCodeEdit::make() {
+    return withText(new LimitedLineEdit(this, limit_));
 }
 
-TComboBox::TComboBox(QWidget* parent) : QWidget(parent) {
-    // Takes its place in the tab order now; the combo box steps in when made.
-    setFocusPolicy(Qt::StrongFocus);
-}
+TComboBox::TComboBox(QWidget* parent) : TDeferredControl(parent, true) {}
 
 int TComboBox::count() const {
-    return box_ ? box_->count() : int(items_.size());
+    const QComboBox* box = made<QComboBox>();
+    return box ? box->count() : int(items_.size());
 }
 
 QString TComboBox::itemText(int index) const {
-    return box_ ? box_->itemText(index) : items_.value(index);
+    const QComboBox* box = made<QComboBox>();
+    return box ? box->itemText(index) : items_.value(index);
 }
 
 void TComboBox::addItem(const QString& text) {
-    if (box_) {
-        box_->addItem(text);
+    if (QComboBox* box = made<QComboBox>()) {
+        box->addItem(text);
         return;
     }
     items_.append(text);
@@ -224,8 +303,8 @@ void TComboBox::addItem(const QString& text) {
 }
 
 void TComboBox::clear() {
-    if (box_) {
-        box_->clear();
+    if (QComboBox* box = made<QComboBox>()) {
+        box->clear();
         return;
     }
     items_.clear();
@@ -234,75 +313,77 @@ void TComboBox::clear() {
 }
 
 QString TComboBox::currentText() const {
-    return box_ ? box_->currentText() : editText_;
+    const QComboBox* box = made<QComboBox>();
+    return box ? box->currentText() : editText_;
 }
 
 void TComboBox::setEditText(const QString& text) {
-    if (box_)
-        box_->setEditText(text);
+    if (QComboBox* box = made<QComboBox>())
+        box->setEditText(text);
     else
         editText_ = text;
 }
 
-void TComboBox::showEvent(QShowEvent* e) {
-    if (!box_) {
-        box_ = new QComboBox(this);
-        box_->setInsertPolicy(QComboBox::NoInsert);
-        box_->setEditable(true);
-        box_->addItems(items_);
-        box_->setCurrentIndex(current_);
-        box_->setEditText(editText_);
-        items_.clear();
-        editText_.clear();
-        box_->setGeometry(rect());
-        // The combo box takes this box's place in the tab order, its editor
-        // right behind it (the editor hands its focus to the combo box, so it
-        // is moved while it does not).
-        setTabOrder(this, box_);
-        setFocusPolicy(Qt::NoFocus);
-        QLineEdit* editor = box_->lineEdit();
-        editor->setFocusProxy(nullptr);
-        setTabOrder(box_, editor);
-        editor->setFocusProxy(box_);
-        box_->show();
-    }
-    QWidget::showEvent(e);
+QComboBox* TComboBox::box() {
+    return static_cast<QComboBox*>(widget());
 }
 
-void TComboBox::resizeEvent(QResizeEvent*) {
-    if (box_)
-        box_->setGeometry(rect());
+QWidget* TComboBox::make() {
+    auto* box = new QComboBox(this);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setEditable(true);
+    box->addItems(std::exchange(items_, QStringList()));
+    box->setCurrentIndex(current_);
+    box->setEditText(std::exchange(editText_, QString()));
+    return box;
 }
 
-TUpDown::TUpDown(QWidget* parent, TEdit* associate, int min, int max)
-    : QWidget(parent), associate_(associate), min_(min), max_(max), position_(min) {}
+namespace {
 
-void TUpDown::showEvent(QShowEvent* e) {
-    // The arrows are made when the spinner is first shown: a window that
-    // stays hidden all day never needs their code. They are clicked only, as
-    // a spinner's arrows are; the number is typed into the box.
-    if (!up_) {
-        up_ = new QToolButton(this);
-        up_->setArrowType(Qt::UpArrow);
-        down_ = new QToolButton(this);
-        down_->setArrowType(Qt::DownArrow);
-        for (QToolButton* b : {up_, down_}) {
+// The spinner's face: two arrows, one above the other, each half its height.
+// They are clicked only, as a spinner's arrows are; the number is typed into
+// the box.
+class Arrows : public QWidget {
+public:
+    explicit Arrows(QWidget* parent) : QWidget(parent) {
+        for (QToolButton* b : {up, down}) {
             b->setAutoRepeat(true);
             b->setFocusPolicy(Qt::NoFocus);
         }
-        connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
-        connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
-        placeArrows();
-        up_->show();
-        down_->show();
+        up->setArrowType(Qt::UpArrow);
+        down->setArrowType(Qt::DownArrow);
     }
-    QWidget::showEvent(e);
+    QToolButton* const up = new QToolButton(this);
+    QToolButton* const down = new QToolButton(this);
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        const int half = height() / 2;
+        up->setGeometry(0, 0, width(), half);
+        down->setGeometry(0, half, width(), height() - half);
+    }
+};
+
+}  // namespace
+
+TUpDown::TUpDown(QWidget* parent, TEdit* associate, int min, int max)
+    : TDeferredControl(parent, false),
+      associate_(associate),
+      min_(min),
+      max_(max),
+      position_(min) {}
+
+QWidget* TUpDown::make() {
+    auto* arrows = new Arrows(this);
+    connect(arrows->up, &QToolButton::clicked, this, [this] { stepBy(1); });
+    connect(arrows->down, &QToolButton::clicked, this, [this] { stepBy(-1); });
+    return arrows;
 }
 
 int TUpDown::Position() const {
     // A number typed into the box is the position; other text keeps the last.
     if (associate_) {
-        if (auto n = vhb::tryReadNumber(associate_->text().toLocal8Bit().toStdString()))
+        if (auto n = vhb::tryReadNumber(vhb::local8FromText(associate_->text())))
             position_ = std::clamp<int>(*n, min_, max_);
     }
     return position_;
@@ -316,16 +397,4 @@ void TUpDown::setPosition(int p) {
 
 void TUpDown::stepBy(int steps) {
     setPosition(Position() + steps);
-}
-
-void TUpDown::resizeEvent(QResizeEvent*) {
-    placeArrows();
-}
-
-void TUpDown::placeArrows() {
-    if (!up_)
-        return;
-    const int half = height() / 2;
-    up_->setGeometry(0, 0, width(), half);
-    down_->setGeometry(0, half, width(), height() - half);
 }

@@ -1,36 +1,62 @@
 #pragma once
 // The few control kinds of the settings window that Qt has no exact match for.
 #include <QColor>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
+#include <QStringList>
 #include <QWidget>
 
-class QToolButton;
+class QComboBox;
+class QLabel;
+class QLineEdit;
 
-// A caption whose label is made when it is first shown. A label measures
-// and announces every text it is given, and its first one brings in the text
-// layout and accessibility code, which a window that stays hidden all day
-// never needs. Until then the caption keeps its text as it is; reading and
-// writing it work the same before and after. Texts show as they are, never
-// as markup.
-class TCaption : public QWidget {
+// A control whose Qt widget is made when the control is first shown. A
+// label, a line editor, a combo box or a tool button brings in the text
+// layout, the font stack and accessibility code from the moment it is made,
+// which a window that stays hidden all day never needs. Until the first show
+// the control keeps its state itself; the widget then takes the control's
+// place (its geometry and its place in the tab order) and its state, and
+// holds the state from then on. The rest of the program reads and writes the
+// state through the control alone, the same before and after.
+class TDeferredControl : public QWidget {
     Q_OBJECT
 public:
-    QString text() const;
-    void setText(const QString& text);
-    QLabel* label() const { return label_; }  // null until the first show
     QSize sizeHint() const override;
 
 protected:
-    TCaption(QWidget* parent, const QString& text);
-    virtual void dress(QLabel* label) { (void)label; }  // how the label looks
+    // A control that takes the focus holds its place in the tab order until
+    // the widget steps in.
+    TDeferredControl(QWidget* parent, bool takesFocus);
+    // Makes the widget as a child of the control and moves the kept state
+    // into it.
+    virtual QWidget* make() = 0;
+    // The widget, made now if the control has not been shown yet.
+    QWidget* widget();
+    // The widget once it is made, else null.
+    template <typename W>
+    W* made() const {
+        return static_cast<W*>(widget_);
+    }
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    QString text_;  // the text while there is no label
-    QLabel* label_ = nullptr;
+    QWidget* widget_ = nullptr;
+};
+
+// A caption: a label, made at its first show. Texts show as they are, never
+// as markup.
+class TCaption : public TDeferredControl {
+    Q_OBJECT
+public:
+    QString text() const;
+    void setText(const QString& text);
+
+protected:
+    TCaption(QWidget* parent, const QString& text);
+    virtual void dress(QLabel* label) { (void)label; }  // how the label looks
+    QWidget* make() override;
+
+private:
+    QString text_;  // until the label is made
 };
 
 // A panel: a framed, centred caption on a background of its own colour.
@@ -61,52 +87,47 @@ protected:
     void showEvent(QShowEvent* e) override;
 };
 
-// An edit box whose line editor is made when the box is first shown. A line
-// editor lays its text out, and so loads the whole font stack, from the moment
-// it is made and at every change of its text; until then the box keeps the
-// text as it is. Reading and writing the text work the same before and after.
-class TEdit : public QWidget {
+// An edit box: a line editor, made at its first show.
+class TEdit : public TDeferredControl {
     Q_OBJECT
 public:
     TEdit(QWidget* parent, const QString& text);
     QString text() const;
     void setText(const QString& text);
     void clear() { setText(QString()); }
-    // The line editor itself, made now if the box has not been shown yet.
+    // The line editor itself, made now if the box has not been shown yet:
+    // what only the editor does (the operator's input, the focus).
     QLineEdit* editor();
 
 protected:
-    virtual QLineEdit* makeEditor();
-    void showEvent(QShowEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    QWidget* make() override;
+    // Gives `editor` the kept text.
+    QLineEdit* withText(QLineEdit* editor);
 
 private:
-    QString text_;  // the text while there is no editor
-    QLineEdit* editor_ = nullptr;
+    QString text_;  // until the editor is made
 };
 
 // An edit box that limits what the operator enters (typed, pasted, dropped)
-// to a number of characters but keeps a longer text that the program sets
-// (the settings file may hold one) and lets the operator shorten it.
+// to a number of characters, taking in as much of it as fits, but keeps a
+// longer text that the program sets (the settings file may hold one) and
+// lets the operator shorten it.
 class TCodeEdit : public TEdit {
     Q_OBJECT
 public:
-    TCodeEdit(QWidget* parent, int typedLimit) : TEdit(parent, QString()), limit_(typedLimit) {}
-    int typedLimit() const { return limit_; }
+    TCodeEdit(QWidget* parent, int limit) : TEdit(parent, QString()), limit_(limit) {}
 
 protected:
-    QLineEdit* makeEditor() override;
+    QWidget* make() override;
 
 private:
     int limit_;
 };
 
-// A combo box with an edit text, made when the box is first shown (see TEdit):
-// a combo box and its item model bring their code with them from the moment
-// they are made. Until then the box keeps the list, the current item and the
-// edit text itself, and the edit text follows the current item as an editor's
-// would. Reading and changing them work the same before and after.
-class TComboBox : public QWidget {
+// A combo box with an edit text, made at its first show. Until then the box
+// keeps the list, the current item and the edit text, and the edit text
+// follows the current item as an editor's would.
+class TComboBox : public TDeferredControl {
     Q_OBJECT
 public:
     explicit TComboBox(QWidget* parent);
@@ -116,44 +137,34 @@ public:
     void clear();
     QString currentText() const;
     void setEditText(const QString& text);
-    // Whether the combo box has been made (it is editable from the start).
-    bool isEditable() const { return box_ != nullptr; }
-    QLineEdit* lineEdit() const { return box_ ? box_->lineEdit() : nullptr; }
-    // The combo box itself, null until the first show.
-    QComboBox* box() const { return box_; }
+    // The combo box itself, made now if the box has not been shown yet.
+    QComboBox* box();
 
 protected:
-    void showEvent(QShowEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    QWidget* make() override;
 
 private:
-    QStringList items_;  // the list while there is no combo box
+    QStringList items_;  // until the combo box is made
     int current_ = -1;   // its current item
     QString editText_;   // its edit text
-    QComboBox* box_ = nullptr;
 };
 
 // A spinner bound to an edit box: the box shows the position, and a number
-// typed into the box becomes the position (brought into the range).
-class TUpDown : public QWidget {
+// typed into the box becomes the position (brought into the range). Its
+// arrows are made at its first show; the position is the spinner's own.
+class TUpDown : public TDeferredControl {
     Q_OBJECT
 public:
     TUpDown(QWidget* parent, TEdit* associate, int min, int max);
     int Position() const;
     void setPosition(int p);
-    int Min() const { return min_; }
-    int Max() const { return max_; }
     void stepBy(int steps);
 
 protected:
-    void showEvent(QShowEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    QWidget* make() override;
 
 private:
-    void placeArrows();
     TEdit* associate_;
-    QToolButton* up_ = nullptr;  // the arrows, made at the first show
-    QToolButton* down_ = nullptr;
     int min_, max_;
     mutable int position_;
 };

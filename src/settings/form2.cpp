@@ -8,14 +8,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <utility>
 
-#include "app/dialogs.h"
-#include "app/hb_main.h"
+#include "common/guard.h"
+#include "common/local_text.h"
 #include "net/nmudp.h"
 #include "platform/system.h"
 #include "settings/controls.h"
 #include "settings/form_look.h"
-#include "settings/local_text.h"
 #include "settings/paths.h"
 
 TForm2* Form2 = nullptr;
@@ -72,12 +72,7 @@ TForm2::TForm2(const QString& appName, const QString& versionText)
     Timer1->setInterval(10000);
     // The device judges the gaps between heartbeats.
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(3000);
-    // Its ticks are lined up with the heartbeat's (takeSampleWithHeartbeat),
-    // which a coarse timer's rounding would undo.
-    Timer2->setTimerType(Qt::PreciseTimer);
+    attachCpuWatch();  // with its sampling timer, Timer2
     Timer3 = new QTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(1000);
@@ -191,24 +186,26 @@ void TForm2::buildCpuPage() {
         setTabOrder(order[i - 1], order[i]);
 }
 
+// Every handler runs inside the guard: an error ends the handler, goes to
+// the error box, and the window, its timers and its endpoints run on. The
+// sampling timer is the application watch's, which guards its own handler.
 void TForm2::wireHandlers() {
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
-    connect(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
-    connect(BitBtn8, &QPushButton::clicked, this, [this] { BitBtn8Click(); });
-    connect(BitBtn9, &QPushButton::clicked, this, [this] { BitBtn9Click(); });
-    connect(BitBtn5, &QPushButton::clicked, this, [this] { BitBtn5Click(); });
-    connect(BitBtn18, &QPushButton::clicked, this, [this] { BitBtn18Click(); });
-    connect(BitBtn7, &QPushButton::clicked, this, [this] { BitBtn7Click(); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] {
-        Timer1Timer();
-        takeSampleWithHeartbeat();
-    });
-    connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
-    connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
+    const std::pair<QPushButton*, void (TForm2::*)()> clicks[] = {
+        {BitBtn3, &TForm2::BitBtn3Click}, {BitBtn4, &TForm2::BitBtn4Click},
+        {BitBtn8, &TForm2::BitBtn8Click}, {BitBtn9, &TForm2::BitBtn9Click},
+        {BitBtn5, &TForm2::BitBtn5Click}, {BitBtn18, &TForm2::BitBtn18Click},
+        {BitBtn7, &TForm2::BitBtn7Click}, {BitBtn2, &TForm2::BitBtn2Click},
+        {BitBtn1, &TForm2::BitBtn1Click}};
+    for (const auto& [button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this,
+                vhb::guard([this, handler = handler] { (this->*handler)(); }));
+    connect(Timer1, &QTimer::timeout, this, vhb::guard([this] {
+                Timer1Timer();
+                takeSampleWithHeartbeat();
+            }));
+    connect(Timer3, &QTimer::timeout, this, vhb::guard([this] { Timer3Timer(); }));
     NMUDP2->OnDataReceived = [this](TNMUDP* s, int n, const QString& ip, int port) {
-        NMUDP2DataReceived(s, n, ip, port);
+        vhb::guarded([&] { NMUDP2DataReceived(s, n, ip, port); });
     };
 }
 
@@ -238,8 +235,16 @@ void TForm2::BitBtn5Click() {
 }
 
 void TForm2::BitBtn18Click() {
-    if (hb_main)
-        hb_main->close();
+    if (MainWindow)
+        MainWindow->closeMainWindow();
+}
+
+void TForm2::showSettings() {
+    show();
+    raise();
+    // A tool window shows without taking the focus; the operator is meant to
+    // type into it.
+    activateWindow();
 }
 
 void TForm2::BitBtn7Click() {

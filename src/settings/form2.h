@@ -12,13 +12,15 @@
 #include "platform/hostaddr.h"
 #include "settings/controls.h"  // the edit boxes are read and written everywhere
 #include "settings/heartbeat_settings.h"
+#include "settings/window_link.h"
 
 class QCheckBox;
 class QPushButton;
 class QTimer;
+class TCpuWatch;
 class TNMUDP;
 
-class TForm2 : public QWidget {
+class TForm2 : public QWidget, public vhb::SettingsWindowLink {
     Q_OBJECT
 public:
     // The caption comes from the main window's AppName and VersionText.
@@ -71,7 +73,7 @@ public:
     TLabel* Label6;
     // --- components without a face ---
     QTimer* Timer1;  // heartbeat
-    QTimer* Timer2;  // processor-time sampling
+    QTimer* Timer2;  // processor-time sampling: the application watch's own
     QTimer* Timer3;  // start wait countdown
     TNMUDP* NMUDP1;  // sends the heartbeat
     TNMUDP* NMUDP2;  // discovery request and replies
@@ -82,13 +84,15 @@ public:
     // tests give a loopback address instead of the host's.
     std::function<std::optional<vhb::platform::LocalHost>()> LocalHostLookup;
 
-    // --- members shared by the heartbeat and the CPU monitor ---
+    // The application watch (cpumon/cpu_watch.h): its query, its sampling
+    // and its judgement's state.
+    TCpuWatch* CpuWatch;
+    // The program's main window, which the program's entry joins to this one.
+    vhb::MainWindowLink* MainWindow = nullptr;
+
+    // --- the heartbeat's state; the application watch sets the hold ---
     int32_t StartWaitCount = 0;
     bool HoldHeartbeat = false;
-    int WaitingForStart = 0;
-    int CpuWatchRunning = 0;
-    int32_t SameValueCount = 0;
-    int32_t LastCpuValue = 9999;
 
     // --- settings (settings/settings_form.cpp) ---
     void IniLoad();  // reads the settings file into the controls
@@ -96,6 +100,12 @@ public:
     vhb::HeartbeatSettings currentSettings() const;
     void applySettings(const vhb::HeartbeatSettings& s);
     static QString settingsFilePath();
+
+    // --- what the main window asks of this one (vhb::SettingsWindowLink) ---
+    QString loadSettings() override;
+    void startHeartbeat() override;
+    void showSettings() override;
+    void saveSettings() override;
 
     // --- window (settings/form2.cpp) ---
     void BitBtn8Click();   // "CPU resource"
@@ -123,7 +133,7 @@ public:
     void searche();
     void BitBtn2Click();  // "search"
 
-    // --- processor-time watch (cpumon/sampling_form.cpp) ---
+    // --- processor-time watch (cpumon/sampling_form.cpp), forwarded to CpuWatch ---
     void CPUresourceStart();
     void Timer2Timer();
     void takeSampleWithHeartbeat();  // after each heartbeat tick
@@ -140,6 +150,7 @@ private:
     void buildNetworkPage();
     void buildCpuPage();
     void wireHandlers();
+    void attachCpuWatch();
 };
 
 // The one settings window of the process.

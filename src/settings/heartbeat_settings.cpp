@@ -59,6 +59,7 @@ HeartbeatSettings loadSettings(const std::filesystem::path& iniPath) {
 
 void saveSettings(const std::filesystem::path& iniPath, const HeartbeatSettings& s,
                   uint32_t intervalSeconds, std::string_view newLineEnd, const FileCalls& calls) {
+    removeLeftoverTempFiles(iniPath);
     for (const SettingKey& k : settingKeys()) {
         std::string value;
         switch (k.form) {

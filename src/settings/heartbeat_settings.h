@@ -47,7 +47,8 @@ std::vector<const SettingKey*> readerOrder();
 
 HeartbeatSettings loadSettings(const std::filesystem::path& iniPath);
 // Writes every key by itself; a failed write stops at that key and raises
-// IniWriteError. INTERVAL is written as `intervalSeconds`.
+// IniWriteError. INTERVAL is written as `intervalSeconds`. First clears
+// what killed saves left beside the file.
 void saveSettings(const std::filesystem::path& iniPath, const HeartbeatSettings& s,
                   uint32_t intervalSeconds, std::string_view newLineEnd = "\n",
                   const FileCalls& calls = {});

@@ -55,16 +55,19 @@ bool isOwnTempFile(const fs::path::string_type& name, const fs::path& target) {
     return true;
 }
 
-void removeLeftoverTempFiles(const fs::path& folder, const fs::path& target) {
+}  // namespace
+
+void removeLeftoverTempFiles(const fs::path& path) {
+    const fs::path full = fullPath(path);
+    const fs::path target = full.filename();
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(full.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::error_code rc;
         if (isOwnTempFile(it->path().filename().native(), target) && it->is_regular_file(rc))
             fs::remove(it->path(), rc);
     }
 }
-
-}  // namespace
 
 // The message is in the system's 8-bit encoding, as every text of the core.
 IniWriteError::IniWriteError(const fs::path& path)
@@ -100,7 +103,6 @@ void iniWriteString(const fs::path& path, std::string_view section, std::string_
     if (exists && !readAll(full, bytes))
         throw IniWriteError(full);
     const std::string updated = iniSet(bytes, section, key, value, newLineEnd);
-    removeLeftoverTempFiles(folder, target.filename());
 
     std::random_device rd;
     fs::path temp = target;

@@ -42,5 +42,9 @@ void iniWriteString(const std::filesystem::path& path, std::string_view section,
                     std::string_view key, std::string_view value,
                     std::string_view newLineEnd = "\n", const FileCalls& calls = {});
 bool fileExists(const std::filesystem::path& path);
+// Removes what writes to this file that were killed before their rename
+// left beside it: its name, ".tmp" and digits. Other files stay. A save of
+// the settings clears them once, before its first key, not at every key.
+void removeLeftoverTempFiles(const std::filesystem::path& path);
 
 }  // namespace vhb

@@ -4,22 +4,12 @@
 #include <QLineEdit>
 
 #include "app/dialogs.h"
-#include "app/hb_main.h"
+#include "common/local_text.h"
 #include "platform/system.h"
 #include "settings/controls.h"
 #include "settings/form2.h"
 #include "settings/ini_file.h"
-#include "settings/local_text.h"
 #include "settings/paths.h"
-
-namespace {
-std::string local8(const QString& s) {
-    return vhb::local8FromText(s);
-}
-QString fromLocal8(const std::string& s) {
-    return vhb::textFromLocal8(s);
-}
-}  // namespace
 
 // From Qt's own path of the program, as UTF-8: every folder name works, in
 // the system's 8-bit code page or not.
@@ -30,47 +20,56 @@ QString TForm2::settingsFilePath() {
 
 vhb::HeartbeatSettings TForm2::currentSettings() const {
     vhb::HeartbeatSettings s;
-    s.Port = local8(PortEdit->text());
-    s.IP = local8(ipEdit->text());
-    s.Interval = local8(IntervalEdit->text());
-    s.LocalPort = local8(localPortEdit->text());
-    s.MAC = local8(ComboBox1->currentText());
-    s.Code = local8(Edit1->text());
+    s.Port = vhb::local8FromText(PortEdit->text());
+    s.IP = vhb::local8FromText(ipEdit->text());
+    s.Interval = vhb::local8FromText(IntervalEdit->text());
+    s.LocalPort = vhb::local8FromText(localPortEdit->text());
+    s.MAC = vhb::local8FromText(ComboBox1->currentText());
+    s.Code = vhb::local8FromText(Edit1->text());
     s.MACChecked = CheckBox1->isChecked();
-    s.StartCnt = local8(Edit7->text());
+    s.StartCnt = vhb::local8FromText(Edit7->text());
     s.Count1 = UpDown1->Position();
-    s.App1 = local8(Edit2->text());
+    s.App1 = vhb::local8FromText(Edit2->text());
     s.AutoStart = CheckBox2->isChecked();
     s.WaitStart = CheckBox3->isChecked();
     return s;
 }
 
 void TForm2::applySettings(const vhb::HeartbeatSettings& s) {
-    PortEdit->setText(fromLocal8(s.Port));
-    ipEdit->setText(fromLocal8(s.IP));
-    IntervalEdit->setText(fromLocal8(s.Interval));
-    localPortEdit->setText(fromLocal8(s.LocalPort));
-    Edit1->setText(fromLocal8(s.Code));
-    ComboBox1->setEditText(fromLocal8(s.MAC));
+    PortEdit->setText(vhb::textFromLocal8(s.Port));
+    ipEdit->setText(vhb::textFromLocal8(s.IP));
+    IntervalEdit->setText(vhb::textFromLocal8(s.Interval));
+    localPortEdit->setText(vhb::textFromLocal8(s.LocalPort));
+    Edit1->setText(vhb::textFromLocal8(s.Code));
+    ComboBox1->setEditText(vhb::textFromLocal8(s.MAC));
     CheckBox1->setChecked(s.MACChecked);
-    Edit7->setText(fromLocal8(s.StartCnt));
+    Edit7->setText(vhb::textFromLocal8(s.StartCnt));
     UpDown1->setPosition(s.Count1);
-    Edit2->setText(fromLocal8(s.App1));
+    Edit2->setText(vhb::textFromLocal8(s.App1));
     CheckBox2->setChecked(s.AutoStart);
     CheckBox3->setChecked(s.WaitStart);
 }
 
 void TForm2::IniLoad() {
-    const QString path = settingsFilePath();
-    if (hb_main)
-        hb_main->IniFileName = path;
-    applySettings(vhb::loadSettings(vhb::filePathFromText(path)));
+    applySettings(vhb::loadSettings(vhb::filePathFromText(settingsFilePath())));
+}
+
+// Stage 1 of the start-up: the main window keeps the path as its
+// IniFileName, which stage 2 looks for.
+QString TForm2::loadSettings() {
+    IniLoad();
+    return settingsFilePath();
+}
+
+void TForm2::saveSettings() {
+    IniSave();
 }
 
 void TForm2::IniSave() {
     // INTERVAL is the period a start with the box's current text uses, so an
     // edit made after a Stop is not lost.
-    const uint32_t seconds = vhb::heartbeatPeriodMs(local8(IntervalEdit->text())) / 1000;
+    const uint32_t seconds =
+        vhb::heartbeatPeriodMs(vhb::local8FromText(IntervalEdit->text())) / 1000;
     vhb::saveSettings(vhb::filePathFromText(settingsFilePath()), currentSettings(), seconds,
                       vhb::platform::nativeLineEnd(), vhb::platform::fileCalls());
 }

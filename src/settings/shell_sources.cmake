@@ -6,7 +6,5 @@ target_sources(vhb_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/form_look.cpp
   ${CMAKE_CURRENT_LIST_DIR}/controls.h
   ${CMAKE_CURRENT_LIST_DIR}/controls.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/local_text.h
-  ${CMAKE_CURRENT_LIST_DIR}/local_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_form.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shortcut_form.cpp)

@@ -2,16 +2,9 @@
 // program started at logon finds its settings file and starts the heartbeat
 // by itself.
 #include "app/dialogs.h"
-#include "app/hb_main.h"
+#include "common/local_text.h"
 #include "platform/shortcut.h"
 #include "settings/form2.h"
-#include "settings/local_text.h"
-
-namespace {
-std::string local8(const QString& s) {
-    return s.toLocal8Bit().toStdString();
-}
-}  // namespace
 
 void TForm2::BitBtn1Click() {
     // The question lowers the stay-on-top windows; they stay lowered until
@@ -23,7 +16,7 @@ void TForm2::BitBtn1Click() {
         return;
     }
     IniSave();  // a failed save goes to the error report, and no shortcut is made
-    const QString appName = hb_main ? hb_main->AppName : QStringLiteral("Vesk-HB");
-    vhb::platform::CreateShortcut(vhb::filePathFromText(vhb::programFilePath()), local8(appName),
-                                  vhb::platform::kStartupFolder);
+    const QString appName = MainWindow ? MainWindow->appName() : QStringLiteral("Vesk-HB");
+    vhb::platform::CreateShortcut(vhb::filePathFromText(vhb::programFilePath()),
+                                  vhb::local8FromText(appName), vhb::platform::kStartupFolder);
 }

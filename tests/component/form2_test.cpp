@@ -18,7 +18,7 @@
 using Form2Test = WindowTest;
 
 TEST_F(Form2Test, CaptionSizeAndPlacesAsLaidOut) {
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Vesk-HB Ver 1.5-190416"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Vesk-HB " VHB_VERSION_TEXT));
     EXPECT_EQ(form->size(), QSize(500, 280));
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
     struct Place {

@@ -16,6 +16,8 @@
 #include <ctime>
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/resource.h>
 #endif
 #include <map>
 #include <memory>
@@ -412,8 +414,13 @@ TEST_F(NmudpTest, BindFailureIsIgnoredAndTheSendPicksAPort) {
     ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
     Receiver receiver;
     TNMUDP udp;
+    EXPECT_EQ(udp.LastErrorNumber(), 0);
     udp.setLocalPort(holder.localPort());
     EXPECT_EQ(udp.boundPort(), 0);
+    // The port in use, as the system's sockets number it; Windows may answer
+    // an exclusively held port with "access denied" instead.
+    EXPECT_TRUE(udp.LastErrorNumber() == 10048 || udp.LastErrorNumber() == 10013)
+        << udp.LastErrorNumber();
     udp.setRemoteHost("127.0.0.1");
     udp.setRemotePort(receiver.port());
     udp.SendBytes(Heartbeat(), 9);
@@ -514,6 +521,45 @@ TEST_F(NmudpTest, LookUpWaitSleepsAndKeepsTheLoopTurning) {
     ASSERT_GT(wallSeconds, 0.5) << "the answer came after the wait, not before it";
     EXPECT_LT(cpuSeconds / wallSeconds, 0.05) << cpuSeconds << " s of processor time";
 }
+
+#ifndef _WIN32
+// Where no socket can be made (here: no descriptor may be opened), the
+// assignment and a send that needs a socket raise the system's number, which
+// LastErrorNumber keeps; the assignment leaves LocalPort as it was.
+TEST_F(NmudpTest, ASocketThatCannotBeMadeIsRaisedWithItsNumber) {
+    Receiver receiver;
+    TNMUDP udp;
+    udp.setLocalPort(0);
+    udp.setRemoteHost("127.0.0.1");
+    udp.setRemotePort(receiver.port());
+    udp.setReportLevel(16);
+    std::vector<QString> reported;
+    udp.OnStatus = [&](TNMUDP*, const QString& text) { reported.push_back(text); };
+    const quint16 port = FreePort();
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    const std::string assigned = MessageOf<UDPSockError>([&] { udp.setLocalPort(port); });
+    const std::string sent = MessageOf<UDPSockError>([&] { udp.SendBytes(Heartbeat(), 9); });
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    EXPECT_EQ(assigned, "Unknown Error No. 10024");  // WSAEMFILE
+    EXPECT_EQ(sent, "Unknown Error No. 10024");
+    EXPECT_EQ(udp.LastErrorNumber(), 10024);
+    EXPECT_EQ(udp.LocalPort(), 0);
+    EXPECT_EQ(udp.boundPort(), 0) << "the old socket is closed all the same";
+    const QString checking = "Checking Error In Error Manager";
+    const QString lookingUp = "Looking Up Error MessageUnknown Error No. 10024";
+    EXPECT_EQ(reported,
+              (std::vector<QString>{checking, lookingUp, "Sending Data", checking, lookingUp}));
+    RunFor(50);
+    EXPECT_TRUE(receiver.got.empty());
+    udp.SendBytes(Heartbeat(), 9);  // a socket can be made again
+    EXPECT_TRUE(receiver.WaitFor(1));
+}
+#endif
 
 struct NestedCase {
     int firstDelayMs;

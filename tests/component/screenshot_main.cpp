@@ -44,7 +44,7 @@ bool saveScreen(const QString& file) {
 // The settings window as the operator first sees it, with both status
 // panels written as "Start" and one processor-time sample write them.
 void showSettingsWindow() {
-    Form2 = new TForm2(QStringLiteral("Vesk-HB"), QStringLiteral("Ver 1.5-190416"));
+    Form2 = new TForm2(QStringLiteral("Vesk-HB"), QStringLiteral(VHB_VERSION_TEXT));
     Form2->IniLoad();
     Form2->show();
     Form2->Panel3->setText(QStringLiteral("Start ") + vhb::timestampText());

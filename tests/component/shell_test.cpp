@@ -40,9 +40,13 @@ protected:
         WindowTest::SetUp();
         hb_main = new Thb_main;
         main.reset(hb_main);
+        // As the program's entry joins them.
+        hb_main->SettingsWindow = form.get();
+        form->MainWindow = hb_main;
     }
     void TearDown() override {
         form->Timer1->stop();
+        form->MainWindow = nullptr;
         hb_main = nullptr;
         main.reset();
         WindowTest::TearDown();

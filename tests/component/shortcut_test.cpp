@@ -192,9 +192,9 @@ TEST_F(ShortcutTest, EntryTakesTheMainWindowsName) {
     Thb_main main;
     main.Timer1->stop();  // no start-up sequence in this test
     main.AppName = QStringLiteral("Vesk-HB Lab");
-    hb_main = &main;
+    form->MainWindow = &main;
     press();
-    hb_main = nullptr;
+    form->MainWindow = nullptr;
     const QByteArray entry = readFile(autostart() + QStringLiteral("/Vesk-HB Lab.desktop"));
     EXPECT_TRUE(entry.contains("\nName=Vesk-HB Lab\n")) << entry.constData();
     EXPECT_FALSE(QFile::exists(entryPath()));

@@ -1,21 +1,26 @@
 // Running unattended: errors never stop the heartbeat, a failed save at Start
 // keeps the application watch, settings texts go back byte for byte, a reply
-// flood stays bounded and the send-code box limits every kind of insertion.
+// flood stays bounded and the send-code box takes in what fits of every
+// kind of insertion.
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QNetworkDatagram>
+#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+#include <string_view>
 
+#include "common/local_text.h"
 #include "heartbeat/discovery.h"
 #include "net/nmudp.h"
 #include "settings/controls.h"
 #include "settings/ini_file.h"
-#include "settings/local_text.h"
 #include "window_fixture.h"
 
 class UnattendedTest : public LoopbackDeviceTest {
@@ -75,7 +80,8 @@ TEST_F(UnattendedTest, AFailedSaveAtStartStillStartsTheApplicationWatch) {
     form->CheckBox2->setChecked(true);
     form->CheckBox3->setChecked(false);
     form->Edit2->setText(QStringLiteral("vhb-not-running#0"));
-    EXPECT_THROW(form->BitBtn3Click(), vhb::IniWriteError);
+    form->BitBtn3Click();
+    EXPECT_EQ(errors, QStringList{iniPath() + writeErrorText()});
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_TRUE(form->Timer2->isActive());
     EXPECT_EQ(iniBytes(), original);
@@ -147,25 +153,72 @@ TEST_F(UnattendedTest, AReplyFloodListsAtMostAThousandAddresses) {
     EXPECT_EQ(form->Panel6->text(), QStringLiteral("search results : 1000"));
 }
 
-TEST_F(UnattendedTest, TheSendCodeBoxLimitsPastesButKeepsTheProgramsText) {
+// The send-code box takes in as much of a paste or a drop as fits beside the
+// text that stays, by each of the operator's ways; nothing changes where
+// nothing fits, and a longer text the program set stays until shortened.
+TEST_F(UnattendedTest, TheSendCodeBoxTakesWhatFitsOfAPasteOrADrop) {
     const struct {
+        const char* name;
         const char* before;
-        const char* pasted;
-        const char* after;
+        int selected;  // characters selected at the end of the text
+        const char* incoming;
+        const char* pasted;   // after a paste, from the keyboard or the menu
+        const char* dropped;  // after a drop behind the text
     } cases[] = {
-        {"", "ABCDEFGHIJ", ""},
-        {"", "ABC", "ABC"},
-        {"ABCD", "EFG", "ABCDEFG"},
-        {"ABCD", "EFGH", "ABCD"},
-        {"ZANTOHBXYZ", "Q", "ZANTOHBXYZ"},
+        {"into an empty box", "", 0, "ABCDEFGHIJ", "ABCDEFG", "ABCDEFG"},
+        {"all of it fits", "", 0, "ABC", "ABC", "ABC"},
+        {"into a partly filled box", "ABCD", 0, "EFGHIJ", "ABCDEFG", "ABCDEFG"},
+        {"into a full box", "ABCDEFG", 0, "H", "ABCDEFG", "ABCDEFG"},
+        {"over a selection", "ABCDEFG", 3, "XYZW", "ABCDXYZ", "ABCDEFG"},
+        {"beside the program's longer text", "ZANTOHBXYZ", 0, "Q", "ZANTOHBXYZ", "ZANTOHBXYZ"},
+        {"over too short a part of it", "ZANTOHBXYZ", 3, "Q", "ZANTOHBXYZ", "ZANTOHBXYZ"},
+        {"over a longer part of it", "ZANTOHBXYZ", 5, "QRS", "ZANTOQR", "ZANTOHBXYZ"},
     };
+    form->show();
     QLineEdit* box = form->Edit1->editor();
+    const auto menuPaste = [box] {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, box->rect().center(),
+                                box->mapToGlobal(box->rect().center()));
+        QCoreApplication::sendEvent(box, &click);
+        auto* menu = box->findChild<QMenu*>();
+        ASSERT_NE(menu, nullptr);
+        for (QAction* a : menu->actions()) {
+            if (a->text().startsWith(QLineEdit::tr("&Paste")))
+                a->trigger();
+        }
+        delete menu;
+    };
+    const std::pair<const char*, std::function<void(const QString&)>> ways[] = {
+        {"key",
+         [box](const QString& t) {
+             QGuiApplication::clipboard()->setText(t);
+             QTest::keySequence(box, QKeySequence::Paste);
+         }},
+        {"menu",
+         [&](const QString& t) {
+             QGuiApplication::clipboard()->setText(t);
+             menuPaste();
+         }},
+        {"drop",
+         [box](const QString& t) {
+             QMimeData data;
+             data.setText(t);
+             const QPoint behind(box->width() - 2, box->height() / 2);
+             QDragEnterEvent enter(behind, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+             QCoreApplication::sendEvent(box, &enter);
+             QDropEvent drop(behind, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+             QCoreApplication::sendEvent(box, &drop);
+         }},
+    };
     for (const auto& c : cases) {
-        form->Edit1->setText(QString::fromLatin1(c.before));
-        box->end(false);
-        QGuiApplication::clipboard()->setText(QString::fromLatin1(c.pasted));
-        box->paste();  // what the box's own menu does
-        EXPECT_EQ(form->Edit1->text(), QString::fromLatin1(c.after)) << c.before << "+" << c.pasted;
+        for (const auto& [way, insert] : ways) {
+            form->Edit1->setText(QString::fromLatin1(c.before));
+            box->end(false);
+            box->cursorBackward(true, c.selected);
+            insert(QString::fromLatin1(c.incoming));
+            const char* after = std::string_view(way) == "drop" ? c.dropped : c.pasted;
+            EXPECT_EQ(form->Edit1->text(), QString::fromLatin1(after)) << c.name << " by " << way;
+        }
     }
     // A longer text the program set can still be shortened.
     form->Edit1->setText(QStringLiteral("ZANTOHBXYZ"));

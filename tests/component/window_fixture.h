@@ -57,7 +57,7 @@ protected:
             return answer;
         });
         form =
-            std::make_unique<TForm2>(QStringLiteral("Vesk-HB"), QStringLiteral("Ver 1.5-190416"));
+            std::make_unique<TForm2>(QStringLiteral("Vesk-HB"), QStringLiteral(VHB_VERSION_TEXT));
         Form2 = form.get();
     }
     void TearDown() override {

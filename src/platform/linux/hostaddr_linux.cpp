@@ -2,18 +2,23 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <net/route.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -69,11 +74,12 @@ std::string readRouteTable() {
 
 // The addresses of the interfaces that are up and not loopback, in the
 // system's order with the default route's interface moved to the front, as
-// Windows puts the adapter of its preferred route first.
-std::vector<in_addr> interfaceAddresses() {
+// Windows puts the adapter of its preferred route first; nullopt where the
+// interfaces cannot be read.
+std::optional<std::vector<in_addr>> readInterfaceAddresses() {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0)
-        return {};
+        return std::nullopt;
     struct Found {
         std::string name;
         in_addr address;
@@ -98,6 +104,66 @@ std::vector<in_addr> interfaceAddresses() {
     for (const Found& f : found)
         addresses.push_back(f.address);
     return addresses;
+}
+
+// Whether the interfaces, their IPv4 addresses or the IPv4 routes may have
+// changed since the last call: the kernel tells a netlink socket of every
+// such change. Yes at the first call, after a lost notice, and always where
+// no such socket can be had.
+class NetworkChanges {
+public:
+    ~NetworkChanges() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool sinceLastCall() {
+        if (fd_ < 0) {
+            if (!unavailable_)
+                subscribe();
+            return true;
+        }
+        bool changed = false;
+        std::array<char, 8192> notice;
+        for (;;) {
+            const ssize_t n = ::recv(fd_, notice.data(), notice.size(), 0);
+            if (n >= 0 || errno == EINTR) {
+                changed = changed || n >= 0;
+                continue;
+            }
+            // ENOBUFS: notices were lost.
+            return changed || errno != EWOULDBLOCK;
+        }
+    }
+
+private:
+    void subscribe() {
+        fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_ROUTE);
+        sockaddr_nl groups{};
+        groups.nl_family = AF_NETLINK;
+        groups.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE;
+        if (fd_ >= 0 &&
+            ::bind(fd_, reinterpret_cast<const sockaddr*>(&groups), sizeof groups) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        unavailable_ = fd_ < 0;
+    }
+    int fd_ = -1;
+    bool unavailable_ = false;
+};
+
+// The interface addresses, read again only after a change: reading them is
+// two netlink dumps and the route table, several times what the rest of a
+// search costs, at every heartbeat while "MAC Address" is checked.
+std::vector<in_addr> interfaceAddresses() {
+    static std::mutex lock;
+    static NetworkChanges changes;
+    static std::optional<std::vector<in_addr>> known;
+    const std::lock_guard<std::mutex> hold(lock);
+    // Asked before reading, so that a change while reading is seen next time.
+    if (changes.sinceLastCall() || !known)
+        known = readInterfaceAddresses();
+    return known.value_or(std::vector<in_addr>{});
 }
 
 }  // namespace

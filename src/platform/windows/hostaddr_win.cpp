@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <vector>
 
 #include "net/latebind.h"
 #include "platform/host_functions.h"
@@ -74,13 +73,9 @@ std::optional<LocalHost> lookupLocalHost() {
     // For its own name the system lists its adapters' addresses, the
     // preferred one first; all of them are kept, so that the search can
     // pass over a virtual adapter that cannot reach the device.
-    std::vector<in_addr> addresses;
-    for (char* const* a = entry->h_addr_list; *a != nullptr; ++a) {
+    for (char* const* listed = entry->h_addr_list; *listed != nullptr; ++listed) {
         in_addr address;
-        std::memcpy(&address, *a, sizeof address);
-        addresses.push_back(address);
-    }
-    for (const in_addr& address : addresses) {
+        std::memcpy(&address, *listed, sizeof address);
         const char* text = bound::inet_ntoa(address);
         if (text == nullptr)
             return std::nullopt;

@@ -147,13 +147,7 @@ VHB_STANDIN_EXPORT PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER counter, 
     Counter* c = asCounter(counter);
     if (c == nullptr)
         return vhb::PDH_INVALID_HANDLE;
-    if (value == nullptr || format != vhb::PDH_FMT_DOUBLE)
-        return vhb::PDH_INVALID_ARGUMENT;
-    if (type != nullptr)
-        *type = 0x20510500;
-    value->CStatus = static_cast<uint32_t>(c->status);
-    value->doubleValue = c->value;
-    return c->status;
+    return vhb::formatProcessorTime(c->status, c->value, format, type, value);
 }
 
 VHB_STANDIN_EXPORT PDH_STATUS PdhCloseQuery(PDH_HQUERY query) {

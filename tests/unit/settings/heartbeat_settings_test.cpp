@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <vector>
 
 #include "settings/heartbeat_settings.h"
 
@@ -40,6 +42,32 @@ TEST_F(SettingsFileTest, FirstSaveLaysOutTheWholeFileInTheWritersOrder) {
               "MAC=00:00:00:00:00:00\nCODE=ZANTOHB\nMACCHECKED=0\n"
               "[SYSTEM]\nSTARTCNT=0\n"
               "[CPU]\nCOUNT1=10\nAPP1=\nAUTOSTART=0\nWAITSTART=1\n");
+}
+
+// A save looks for what killed saves left beside the file once, before its
+// first key, not at each of its twelve: what is there before the save goes,
+// and a file that only turns up during the save stays until the next one.
+TEST_F(SettingsFileTest, ASaveClearsWhatKilledSavesLeftOnceAtItsStart) {
+    static fs::path lateLeftover;
+    static int syncs;
+    const vhb::SyncToDisk sync = [](const fs::path&) {
+        if (++syncs == 1)
+            std::ofstream(lateLeftover) << "x";
+        return true;
+    };
+    lateLeftover = dir / "vesk-hb.Ini.tmp42";
+    syncs = 0;
+    for (const char* name : {"vesk-hb.Ini.tmp123", "vesk-hb.Ini.tmpx", "other.Ini.tmp1"})
+        std::ofstream(dir / name) << "x";
+    vhb::saveSettings(path, vhb::HeartbeatSettings{}, 5, "\n", sync);
+    std::vector<std::string> left;
+    for (auto& e : fs::directory_iterator(dir))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"other.Ini.tmp1", "vesk-hb.Ini", "vesk-hb.Ini.tmp42",
+                                              "vesk-hb.Ini.tmpx"}));
+    vhb::saveSettings(path, vhb::HeartbeatSettings{}, 5);
+    EXPECT_FALSE(fs::exists(lateLeftover));
 }
 
 TEST_F(SettingsFileTest, ValuesAreReadByTheirForm) {

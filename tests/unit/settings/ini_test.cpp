@@ -213,6 +213,7 @@ TEST_F(IniFileTest, SyncsBeforeTheRenameAndClearsItsOwnLeftovers) {
     // Leftovers of a killed save go; files of other names stay.
     for (const char* name : {"hb.Ini.tmp123", "hb.Ini.tmp9", "hb.Ini.tmpx", "other.Ini.tmp1"})
         std::ofstream(dir / name) << "x";
+    vhb::removeLeftoverTempFiles(path);
     write("[A]\nX=1\n");
     syncWorks = false;
     EXPECT_THROW(vhb::iniWriteString(path, "A", "X", "2", "\n", sync), vhb::IniWriteError);

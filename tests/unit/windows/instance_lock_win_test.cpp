@@ -33,15 +33,9 @@ TEST(WinInstanceLock, HeldOnlyWhileItsHolderLives) {
     }
     // A holder that is killed, as a crash ends it.
     SetEnvironmentVariableA("VHB_HOLD_LOCK", "1");
-    std::string command =
-        "\"" + vhb::wintest::programPath() + "\" --gtest_filter=WinInstanceLock.ChildHoldsTheLock";
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &child));
+    ASSERT_TRUE(vhb::wintest::startTestChild(vhb::wintest::programPath(),
+                                             "WinInstanceLock.ChildHoldsTheLock", false, child));
     SetEnvironmentVariableA("VHB_HOLD_LOCK", nullptr);
     const std::wstring name = L"Local\\" + std::wstring(kKey, kKey + sizeof kKey - 1);
     bool held = false;

@@ -48,6 +48,18 @@ private:
 
 }  // namespace
 
+bool startTestChild(const std::string& program, const std::string& gtestFilter, bool inherit,
+                    PROCESS_INFORMATION& process) {
+    std::string command(1, '"');
+    command.append(program).append("\" --gtest_filter=").append(gtestFilter);
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr,
+                          &startup, &process) != FALSE;
+}
+
 int runChildWithoutLibrary(const char* dllBaseName, const std::string& gtestFilter) {
     namespace fs = std::filesystem;
     // Wine reads library overrides per program name from its registry; a copy
@@ -79,15 +91,8 @@ int runChildWithoutLibrary(const char* dllBaseName, const std::string& gtestFilt
         // The copy lies apart from the DLLs beside this program (the C++
         // runtime where it is not linked in): it finds them through PATH.
         ScopedVariable path("PATH", self.parent_path().string() + ";" + environmentValue("PATH"));
-        std::string command(1, '"');
-        command.append(copy.string()).append("\" --gtest_filter=").append(gtestFilter);
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back('\0');
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                           &startup, &process)) {
+        if (startTestChild(copy.string(), gtestFilter, true, process)) {
             WaitForSingleObject(process.hProcess, 60000);
             GetExitCodeProcess(process.hProcess, &code);
             CloseHandle(process.hThread);

@@ -33,8 +33,6 @@ namespace {
 // than used.
 constexpr uint32_t kQueryMagic = 0x51485650;    // "PVHQ"
 constexpr uint32_t kCounterMagic = 0x43485650;  // "PVHC"
-// The counter type of a processor-time percentage.
-constexpr uint32_t kCounterType = 0x20510500;
 // Instances numbered beyond this keep nothing open and are looked for by a
 // scan at every collection, so that the descriptors stay few.
 constexpr uint32_t kMaxKeptEarlier = 16;
@@ -213,13 +211,7 @@ VHB_PDH_EXPORT PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER counter, uint
     Counter* c = asCounter(counter);
     if (c == nullptr)
         return vhb::PDH_INVALID_HANDLE;
-    if (value == nullptr || format != vhb::PDH_FMT_DOUBLE)
-        return vhb::PDH_INVALID_ARGUMENT;
-    if (type != nullptr)
-        *type = kCounterType;
-    value->CStatus = static_cast<uint32_t>(c->status);
-    value->doubleValue = c->value;
-    return c->status;
+    return vhb::formatProcessorTime(c->status, c->value, format, type, value);
 }
 
 VHB_PDH_EXPORT PDH_STATUS PdhCloseQuery(PDH_HQUERY query) {

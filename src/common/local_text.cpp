@@ -1,4 +1,4 @@
-#include "settings/local_text.h"
+#include "common/local_text.h"
 
 #include <QByteArray>
 #include <QDir>
