@@ -3,8 +3,9 @@
 a minimal Qt tray sender (timer, socket, tray icon), the same sender doing the
 program's duty of two socket re-bindings per beat ("Qt re-binding"), a Python
 loop that makes, binds to a fixed source port, sends from and closes a socket
-every beat ("Python re-binding"), and a plain C++ sender; with a second
-program folder, an earlier build of the program too ("program before"). All
+every beat ("Python re-binding"), and a plain C++ sender, once as it is and
+once with the two re-bindings in system calls only ("C++ re-binding"); with a
+second program folder, an earlier build of the program too ("program before"). All
 start one after the other and then run side by side, so that the ratios are
 taken under the same load of the machine.
 
@@ -171,6 +172,8 @@ def run_once(bin_dir, variant, beats, env, turn, before_dir=None):
         if variant == "auto":
             cxx_args.append("stat")
         cxx = Runner("C++ sender", cxx_args)
+        cxx_rebinding = Runner("C++ re-binding", [os.path.join(bin_dir, "vhb-min-sender"), "{port}",
+                                                  str(beats + 10), "rebind"])
         python = Runner("Python re-binding", [sys.executable,
                                               os.path.join(os.path.dirname(__file__),
                                                            "python_rebind.py"),
@@ -179,7 +182,7 @@ def run_once(bin_dir, variant, beats, env, turn, before_dir=None):
         # turns in the start order: the one started right after it was seen
         # to pay up to a third more processor time per minute than the same
         # program started later.
-        others = programs + [qt, rebinding, python]
+        others = programs + [qt, rebinding, python, cxx_rebinding]
         turn %= len(others)
         runners = [cxx] + others[turn:] + others[:turn]
         stop = threading.Event()
@@ -364,7 +367,7 @@ def main():
                 for who in m), flush=True)
 
     who_all = ["program"] + (["program before"] if before_dir else []) + [
-        "Qt sender", "Qt re-binding", "Python re-binding", "C++ sender"]
+        "Qt sender", "Qt re-binding", "Python re-binding", "C++ sender", "C++ re-binding"]
     refs = tuple(who_all[1:])
     print(f"\nmedians of {reps} runs, {beats} beats at 1 s, QT_QPA_PLATFORM={env['QT_QPA_PLATFORM']}"
           + (", QT_NO_GLIB=" + env["QT_NO_GLIB"] if "QT_NO_GLIB" in env else ""))

@@ -2,9 +2,10 @@
 # The footprint check (not a test): the program with a settings file beside a
 # minimal Qt tray sender (once plain, once with the program's two socket
 # re-bindings per beat), a Python loop that re-binds a socket every beat and
-# a plain C++ sender, 61 beats at 1 s to loopback, three repetitions per
-# variant, in a loopback-only network namespace, then the heartbeat's
-# instructions per beat and the application watch's per tick under callgrind.
+# a plain C++ sender (once plain, once with the same re-bindings), 61 beats at
+# 1 s to loopback, three repetitions per variant, in a loopback-only network
+# namespace, then the heartbeat's instructions per beat and the
+# application watch's per tick under callgrind.
 #   bench/footprint.sh [BUILD_DIR|BIN_DIR] [BEATS] [REPETITIONS] [VARIANTS] [BEFORE_BIN_DIR]
 # VARIANTS is a comma list of plain, mac, auto (empty: all). BEFORE_BIN_DIR, a
 # folder with an earlier build's vesk-hb and libvhb-pdh.so, runs that program

@@ -2,7 +2,9 @@
 // check: one socket, one datagram per period, nothing else. With a third
 // argument "stat" it also reads its own /proc stat line once per period
 // through a descriptor kept open, the least an application watch can do.
-//   vhb-min-sender PORT COUNT [stat]
+// With "rebind" it makes the program's two socket re-bindings per beat the
+// plainest way, system calls only: the floor of that duty.
+//   vhb-min-sender PORT COUNT [stat|rebind]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -21,7 +23,16 @@ int main(int argc, char** argv) {
     const int stat = argc > 3 && std::strcmp(argv[3], "stat") == 0
                          ? open("/proc/self/stat", O_RDONLY | O_CLOEXEC)
                          : -1;
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    const bool rebind = argc > 3 && std::strcmp(argv[3], "rebind") == 0;
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    int second = rebind ? socket(AF_INET, SOCK_DGRAM, 0) : -1;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    socklen_t localSize = sizeof local;
+    bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &localSize);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(port));
@@ -36,8 +47,20 @@ int main(int argc, char** argv) {
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
         if (stat >= 0)
             sum += pread(stat, line, sizeof line, 0);
+        if (rebind) {
+            close(s);
+            s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
         sendto(s, beat, sizeof beat, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        if (rebind) {
+            close(second);
+            second = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            bind(second, reinterpret_cast<sockaddr*>(&any), sizeof any);
+        }
     }
     close(s);
+    if (second >= 0)
+        close(second);
     return sum < 0 ? 1 : 0;
 }

@@ -100,8 +100,11 @@ QString textFromLocal8(std::string_view bytes) {
 
 std::string local8FromText(const QString& text) {
     if (isAscii(text)) {
-        const QByteArray b = text.toLatin1();
-        return std::string(b.constData(), static_cast<size_t>(b.size()));
+        // Straight into the string: the heartbeat reads four controls this way.
+        std::string out(static_cast<size_t>(text.size()), '\0');
+        for (qsizetype i = 0; i < text.size(); ++i)
+            out[static_cast<size_t>(i)] = static_cast<char>(text[i].unicode());
+        return out;
     }
     std::string out;
     qsizetype runStart = 0;

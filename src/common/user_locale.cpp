@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "common/local_text.h"
+#include "platform/system.h"
 
 namespace vhb {
 
@@ -48,16 +49,26 @@ std::string decimalSeparatorOf(const QLocale& locale) {
     return point.isEmpty() ? std::string(".") : local8FromText(point);
 }
 
+// Where the formats cannot change, they are read once: the status line is
+// stamped at every heartbeat.
 DateTimeSeparators userDateTimeSeparators() {
-    return dateTimeSeparatorsOf(QLocale::system());
+    if (!platform::userFormatsFixed())
+        return dateTimeSeparatorsOf(QLocale::system());
+    static const DateTimeSeparators fixed = dateTimeSeparatorsOf(QLocale::system());
+    return fixed;
 }
 
 std::string userDecimalSeparator() {
-    return decimalSeparatorOf(QLocale::system());
+    if (!platform::userFormatsFixed())
+        return decimalSeparatorOf(QLocale::system());
+    static const std::string fixed = decimalSeparatorOf(QLocale::system());
+    return fixed;
 }
 
-QString timestampText() {
-    return textFromLocal8(timestampNow(userDateTimeSeparators()));
+QString timestampText(std::string_view prefix) {
+    std::string text(prefix);
+    text += formatTimestamp(platform::localTimeNow(), userDateTimeSeparators());
+    return textFromLocal8(text);
 }
 
 }  // namespace vhb

@@ -3,6 +3,7 @@
 // system's locale settings, and handed to the core's formatting.
 #include <QString>
 #include <string>
+#include <string_view>
 
 #include "common/timestamp.h"
 
@@ -15,12 +16,13 @@ namespace vhb {
 DateTimeSeparators dateTimeSeparatorsOf(const QLocale& locale);
 std::string decimalSeparatorOf(const QLocale& locale);
 
-// The same from the system's locale settings, read at each use so that a
-// change of the settings shows in the next status text.
+// The same from the system's locale settings; where the system lets them
+// change while the program runs, a change shows in the next status text.
 DateTimeSeparators userDateTimeSeparators();
 std::string userDecimalSeparator();
 
-// The time stamp of the status lines, now, with the user's separators.
-QString timestampText();
+// The time stamp of the status lines, now, with the user's separators,
+// after the given words.
+QString timestampText(std::string_view prefix = {});
 
 }  // namespace vhb

@@ -16,17 +16,11 @@
 #include "settings/form2.h"
 #include "settings/heartbeat_settings.h"
 
-namespace {
-QString stamped(const char* what) {
-    return QString::fromLatin1(what) + vhb::timestampText();
-}
-}  // namespace
-
 void TForm2::BitBtn3Click() {
     HoldHeartbeat = false;
     CpuWatch->CpuWatchRunning = 0;
     CpuWatch->WaitingForStart = CheckBox3->isChecked() ? 1 : 0;
-    Panel3->setText(stamped("Start "));
+    Panel3->setText(vhb::timestampText("Start "));
     // A negative wait would hold every heartbeat until the next start: it
     // counts as no wait.
     StartWaitCount = std::max(0, vhb::readNumber(vhb::local8FromText(Edit7->text()), 0));
@@ -58,7 +52,7 @@ void TForm2::HbStart() {
 
 void TForm2::BitBtn4Click() {
     Timer3->stop();
-    Panel3->setText(stamped("Stop "));
+    Panel3->setText(vhb::timestampText("Stop "));
     Timer1->stop();
     BitBtn3->setEnabled(true);
     BitBtn4->setEnabled(false);
@@ -89,9 +83,12 @@ void TForm2::Timer3Timer() {
 
 void TForm2::SendData() {
     // The status line shows the attempt even when the send then fails.
-    Panel3->setText(stamped("Send "));
+    Panel3->setText(vhb::timestampText("Send "));
     const vhb::HeartbeatDatagram datagram = vhb::buildHeartbeat(vhb::local8FromText(Edit1->text()));
-    Edit1->setText(vhb::textFromLocal8(vhb::heartbeatText(datagram)));
+    // The code shown is mostly the one already there.
+    if (const QString code = vhb::textFromLocal8(vhb::heartbeatText(datagram));
+        code != Edit1->text())
+        Edit1->setText(code);
     NMUDP1->setReportLevel(2);
     NMUDP1->setRemoteHost(ipEdit->text());
     NMUDP1->setRemotePort(vhb::readNumber(vhb::local8FromText(PortEdit->text()), 9100));

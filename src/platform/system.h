@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/timestamp.h"
 #include "settings/ini_file.h"
 
 namespace vhb::platform {
@@ -25,6 +26,14 @@ FileCalls fileCalls();
 void chooseEventLoop();
 // Whether the open dialog may be the desktop's own.
 bool desktopFileDialog();
+// The local time now, for the status lines' stamps, read at every heartbeat
+// without touching a file; a new time zone of the system shows within a
+// minute.
+LocalTime localTimeNow();
+// Whether the user's date, time and number formats stay as they were at the
+// start (read once from the environment) or can change while the program
+// runs.
+bool userFormatsFixed();
 // A UTF-8 text in the system's 8-bit encoding; characters that it lacks
 // become "?".
 std::string systemTextFromUtf8(std::string_view utf8);

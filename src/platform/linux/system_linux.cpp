@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 
 namespace vhb::platform {
 
@@ -20,6 +21,25 @@ std::string_view programFilePattern() {
 // The 8-bit encoding of the program's locale is UTF-8.
 std::string systemTextFromUtf8(std::string_view utf8) {
     return std::string(utf8);
+}
+
+LocalTime localTimeNow() {
+    // localtime() checks /etc/localtime at every call; localtime_r does not,
+    // so the zone is checked here once a minute.
+    static std::time_t zoneCheckedAt = 0;
+    const std::time_t now = std::time(nullptr);
+    if (now - zoneCheckedAt >= 60 || now < zoneCheckedAt) {
+        ::tzset();
+        zoneCheckedAt = now;
+    }
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+// Qt takes the system's locale from the environment once.
+bool userFormatsFixed() {
+    return true;
 }
 
 // The glib loop wakes itself once more for every socket opened or closed, and

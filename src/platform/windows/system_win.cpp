@@ -14,6 +14,18 @@ std::string_view programFilePattern() {
     return "*.exe";
 }
 
+LocalTime localTimeNow() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+// The user can change the formats in the control panel at any time, and Qt
+// reads them from the system at each use.
+bool userFormatsFixed() {
+    return false;
+}
+
 // The system's own loop is the only one.
 void chooseEventLoop() {}
 
