@@ -15,10 +15,11 @@ struct LocalHost {
 // The addresses as Windows lists them for the host's own name: its adapters'
 // addresses, the preferred one first. On Linux these are the addresses of the
 // interfaces that are up and not loopback, the default route's interface
-// first, and only where there is none the name's look-up (which a stock
-// /etc/hosts answers with 127.0.1.1). nullopt where the name cannot be
-// queried or looked up, or no IPv4 address is found. Raises the late-binding
-// errors where a function cannot be bound.
+// first, with the host's name as the official name; only where there is
+// none, the name's look-up (which a stock /etc/hosts answers with
+// 127.0.1.1). nullopt where the name cannot be queried or looked up, or no
+// IPv4 address is found. Raises the late-binding errors where a function
+// cannot be bound.
 std::optional<LocalHost> lookupLocalHost();
 
 }  // namespace vhb::platform

@@ -201,26 +201,34 @@ std::optional<LocalHost> lookupLocalHost() {
         return std::nullopt;
     // A name that fills the buffer need not end in a zero.
     name.back() = '\0';
-    const hostent* entry = bound::gethostbyname(name.data());
-    if (entry == nullptr || entry->h_addrtype != AF_INET ||
-        entry->h_length != static_cast<int>(sizeof(in_addr)) || entry->h_addr_list == nullptr ||
-        entry->h_addr_list[0] == nullptr) {
-        return std::nullopt;
-    }
     LocalHost host;
-    // Copied before the next call that may reuse the entry's storage.
-    host.officialName = entry->h_name != nullptr ? entry->h_name : "";
-    std::vector<in_addr> lookedUp;
-    for (char* const* a = entry->h_addr_list; *a != nullptr; ++a) {
-        in_addr address;
-        std::memcpy(&address, *a, sizeof address);
-        lookedUp.push_back(address);
-    }
     std::vector<in_addr> addresses = interfaceAddresses();
-    // With no interface up but loopback, the name's own addresses are all
-    // there is to name.
-    if (addresses.empty())
-        addresses = lookedUp;
+    if (!addresses.empty()) {
+        // The interfaces name the addresses, and Windows answers its own
+        // name with its own name. Looking the name up would read the hosts
+        // file at every heartbeat, or ask a name server and hold the
+        // heartbeat while none answers. It is still bound, so that a missing
+        // function is reported as before.
+        BindProcedure(GetHostByNameFunction.slot, GetHostByNameFunction.lib,
+                      GetHostByNameFunction.fn);
+        host.officialName = name.data();
+    } else {
+        // With no interface up but loopback, the name's own addresses are
+        // all there is to name.
+        const hostent* entry = bound::gethostbyname(name.data());
+        if (entry == nullptr || entry->h_addrtype != AF_INET ||
+            entry->h_length != static_cast<int>(sizeof(in_addr)) || entry->h_addr_list == nullptr ||
+            entry->h_addr_list[0] == nullptr) {
+            return std::nullopt;
+        }
+        // Copied before the next call that may reuse the entry's storage.
+        host.officialName = entry->h_name != nullptr ? entry->h_name : "";
+        for (char* const* a = entry->h_addr_list; *a != nullptr; ++a) {
+            in_addr address;
+            std::memcpy(&address, *a, sizeof address);
+            addresses.push_back(address);
+        }
+    }
     for (const in_addr& address : addresses) {
         const char* text = bound::inet_ntoa(address);
         if (text == nullptr)

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/hostaddr.h"
 
@@ -53,6 +54,19 @@ TEST(LocalHostChanges, InterfacesThatComeAndGoAreSeenAtTheNextLookUp) {
             EXPECT_EQ(host->addresses.front(), "10.77.0.5") << "the only interface up";
         }
     }
+
+    // With an interface up, a name that resolves nowhere changes nothing:
+    // the name is not looked up, and it stands as the official name.
+    const std::string unresolved = "vhb-unresolved.invalid";
+    ASSERT_TRUE(
+        Shell("ip link add vhbt2 type veth peer name vhbt3 && "
+              "ip addr add 10.77.0.6/24 dev vhbt2 && ip link set vhbt2 up && "
+              "ip link set vhbt3 up"));
+    ASSERT_EQ(sethostname(unresolved.c_str(), unresolved.size()), 0);
+    const auto host = vhb::platform::lookupLocalHost();
+    ASSERT_TRUE(host.has_value());
+    EXPECT_EQ(host->officialName, unresolved);
+    EXPECT_EQ(host->addresses, std::vector<std::string>{"10.77.0.6"});
 }
 
 }  // namespace
