@@ -20,8 +20,9 @@ the plain variant, the program's instructions per beat under callgrind (the
 whole process, 20 beats after the first two).
 
 Usage: bench/footprint.py BIN_DIR [BEATS] [REPETITIONS] [VARIANTS] [BEFORE_BIN_DIR]
-Run it inside a loopback-only network namespace (bench/footprint.sh does):
-the program's settings file sends to 127.0.0.1 only.
+Run it inside a network namespace of its own (bench/footprint.sh makes one
+with an interface up besides loopback): the program's settings file sends
+to 127.0.0.1 only, and the device search's request stays in the namespace.
 """
 import os
 import shutil
@@ -266,6 +267,28 @@ def startup_alone(bin_dir, env, reps):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def callgrind_folder(bin_dir, sink, variant):
+    """A folder of its own with the program and a settings file of the
+    variant that sends to the sink."""
+    work = tempfile.mkdtemp(prefix="vhb-footprint-cg-")
+    for f in ("vesk-hb", "libvhb-pdh.so"):
+        shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
+    write_settings(work, sink.getsockname()[1], variant)
+    return work
+
+
+def callgrind_counts(out, parts):
+    """The instruction counts of the dumped parts, up to the first missing."""
+    counts = []
+    for part in parts:
+        try:
+            with open(f"{out}.{part}") as f:
+                counts += [int(line.split()[1]) for line in f if line.startswith("summary:")]
+        except OSError:
+            break
+    return counts
+
+
 def callgrind_watch(bin_dir, seconds, env):
     """Instructions per tick of the application watch, ticks 4 to 13: the
     program with "Auto Start Enabled" under callgrind, collecting only inside
@@ -273,12 +296,9 @@ def callgrind_watch(bin_dir, seconds, env):
     judgement, the panel) and dumping a profile after each tick."""
     if not shutil.which("valgrind"):
         return None
-    work = tempfile.mkdtemp(prefix="vhb-footprint-cg-")
+    sink = listening_socket()
+    work = callgrind_folder(bin_dir, sink, "auto")
     try:
-        for f in ("vesk-hb", "libvhb-pdh.so"):
-            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
-        sink = listening_socket()
-        write_settings(work, sink.getsockname()[1], "auto")
         watched = subprocess.Popen([os.path.join(bin_dir, "vhb-min-sender"),
                                     str(sink.getsockname()[1]), str(seconds + 30)])
         out = os.path.join(work, "callgrind.out")
@@ -291,16 +311,9 @@ def callgrind_watch(bin_dir, seconds, env):
         prog.wait()
         watched.kill()
         watched.wait()
-        sink.close()
-        ticks = []
-        for part in range(4, 14):
-            try:
-                with open(f"{out}.{part}") as f:
-                    ticks += [int(line.split()[1]) for line in f if line.startswith("summary:")]
-            except OSError:
-                break
-        return ticks
+        return callgrind_counts(out, range(4, 14))
     finally:
+        sink.close()
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -312,12 +325,9 @@ def callgrind_beats(bin_dir, beats, env):
     start-up."""
     if not shutil.which("valgrind"):
         return None
-    work = tempfile.mkdtemp(prefix="vhb-footprint-cg-")
+    sink = listening_socket()
+    work = callgrind_folder(bin_dir, sink, "plain")
     try:
-        for f in ("vesk-hb", "libvhb-pdh.so"):
-            shutil.copy(os.path.join(bin_dir, f), os.path.join(work, f))
-        sink = listening_socket()
-        write_settings(work, sink.getsockname()[1], "plain")
         out = os.path.join(work, "callgrind.out")
         prog = subprocess.Popen(["valgrind", "--tool=callgrind", "--dump-after=TForm2::Timer1Timer()",
                                  f"--callgrind-out-file={out}", "./vesk-hb"], cwd=work, env=env,
@@ -329,16 +339,9 @@ def callgrind_beats(bin_dir, beats, env):
         time.sleep(0.5)  # the last part's file written out
         prog.terminate()
         prog.wait()
-        sink.close()
-        counts = []
-        for part in range(3, 3 + beats):
-            try:
-                with open(f"{out}.{part}") as f:
-                    counts += [int(line.split()[1]) for line in f if line.startswith("summary:")]
-            except OSError:
-                break
-        return counts
+        return callgrind_counts(out, range(3, 3 + beats))
     finally:
+        sink.close()
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -394,6 +397,12 @@ def main():
                 p = median(runs, "program", key)
                 ratios = [f"{p / max(median(runs, ref, key), 1e-9):.2f}x" for ref in refs]
             print(f"| {label} | " + " | ".join(cells) + " | " + " | ".join(ratios) + " |")
+        # Within one run all share the machine's load of the moment, so each
+        # run's own ratio scatters less than the ratio of the medians.
+        paired = [statistics.median(run["program"]["cpu_min_ms"] / max(run[ref]["cpu_min_ms"], 1e-9)
+                                    for run in runs) for ref in refs]
+        print(f"| CPU per minute, median of each run's ratio | " + " | " * len(who_all)
+              + " | ".join(f"{r:.2f}x" for r in paired) + " |")
     ticks = callgrind_watch(bin_dir, 25, env) if "auto" in variants else None
     if ticks:
         print(f"\napplication watch under callgrind, instructions per tick, ticks 4 to "
