@@ -1,7 +1,6 @@
 #include "common/timestamp.h"
 
 #include <cstdio>
-#include <ctime>
 
 namespace vhb {
 
@@ -23,13 +22,6 @@ void appendDigits(std::string& out, int v, int width) {
 }
 }  // namespace
 
-LocalTime localTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    // The GUI thread is the only caller, so the shared result is safe.
-    const std::tm* tm = std::localtime(&now);
-    return {tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, tm->tm_hour, tm->tm_min, tm->tm_sec};
-}
-
 std::string formatTimestamp(const LocalTime& t, const DateTimeSeparators& separators) {
     std::string out;
     out.reserve(19 + 2 * (separators.date.size() + separators.time.size()));
@@ -45,10 +37,6 @@ std::string formatTimestamp(const LocalTime& t, const DateTimeSeparators& separa
     out += separators.time;
     appendDigits(out, t.second, 2);
     return out;
-}
-
-std::string timestampNow(const DateTimeSeparators& separators) {
-    return formatTimestamp(localTimeNow(), separators);
 }
 
 }  // namespace vhb

@@ -16,8 +16,7 @@ struct DateTimeSeparators {
     std::string time = ":";
 };
 
-LocalTime localTimeNow();
+// The time now comes from the platform layer (platform::localTimeNow).
 std::string formatTimestamp(const LocalTime& t, const DateTimeSeparators& separators = {});
-std::string timestampNow(const DateTimeSeparators& separators = {});
 
 }  // namespace vhb

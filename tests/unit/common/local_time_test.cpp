@@ -20,6 +20,8 @@ TEST(LocalTime, IsTheSystemsLocalTimeOfNow) {
                             expected->tm_hour,        expected->tm_min,     expected->tm_sec};
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(got[i], want[i]) << "field " << i;
+        EXPECT_EQ(vhb::formatTimestamp(t).size(), 19u);
+        EXPECT_EQ(vhb::formatTimestamp(t, {"--", "::"}).size(), 23u);
         return;
     }
     FAIL() << "the second kept turning";
