@@ -104,6 +104,17 @@ wait_events() {
   [ "$(count "$@")" -ge "$n" ]
 }
 
+# started PID NAME: waits until the copy of this shell forked for a
+# background command has become that command (NAME, as /proc shows it). A
+# signal that reaches the copy first runs this shell's traps there, the
+# run's clean-up included.
+started() {
+  for _ in $(seq 100); do
+    [ "$(cat "/proc/$1/comm" 2>/dev/null)" = "$2" ] && return 0
+    sleep 0.02
+  done
+}
+
 kill_pid() {
   local pid="$1"
   kill -0 "$pid" 2>/dev/null || return 0
@@ -119,6 +130,8 @@ kill_pid() {
 }
 
 cleanup() {
+  # Only the run itself tears down, never a forked copy of it.
+  [ "$BASHPID" = "$$" ] || return 0
   local pid
   for pid in "${PIDS[@]}"; do kill_pid "$pid"; done
   PIDS=()
@@ -332,6 +345,7 @@ start_helper() {
       while :; do i=0; while [ $i -lt 4000 ]; do i=$((i + 1)); done; sleep 0.1; done' &
   HELPER_PID=$!
   PIDS+=("$HELPER_PID")
+  started "$HELPER_PID" "$HELPER_NAME"
 }
 stop_helper() { [ -n "$HELPER_PID" ] && kill_pid "$HELPER_PID"; HELPER_PID=""; }
 # The counter library the watch reads: the program's own module on Linux.

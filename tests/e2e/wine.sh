@@ -113,6 +113,7 @@ start_helper() {
     sh "$file" &
   HELPER_PID=$!
   PIDS+=("$HELPER_PID")
+  started "$HELPER_PID" sh
 }
 stop_helper() {
   [ -n "$HELPER_PID" ] && kill_pid "$HELPER_PID"
